@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, then starts the main program.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j2
+if [ -x build/bin/qxmedit ]; then
+  exec build/bin/qxmedit "$@"
+fi
+echo "Built programs (build/bin):"
+ls -1 build/bin
+echo "Built libraries (build/lib):"
+ls -1 build/lib

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run.
+# Skips what is already installed; works as root or through sudo; fails loudly.
+set -euo pipefail
+
+PACKAGES=(
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  libffms2-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#PACKAGES[@]} packages present"
+  exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=()
+elif command -v sudo >/dev/null 2>&1; then
+  SUDO=(sudo)
+else
+  echo "install-deps: need root or sudo to install: ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if ! "${SUDO[@]}" apt-get update -q; then
+  echo "install-deps: apt-get update failed" >&2
+  exit 1
+fi
+if ! "${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+  echo "install-deps: apt-get install failed for: ${missing[*]}" >&2
+  exit 1
+fi
+echo "install-deps: done"
