@@ -1,0 +1,379 @@
+// Frame source on FFMS2.
+//
+// Random access is exact by construction: containers whose timestamps place every frame
+// (QuickTime, Matroska) and intra-only streams are opened as they are, in the normal seek
+// mode. Streams with reordered pictures in containers without trustworthy presentation
+// timestamps (MPEG program streams, AVI with B-frames) are rewritten once into a Matroska
+// file in the cache whose timestamps come from a full decode (see Remux.cpp), and that file
+// is opened in the normal mode. Should a stream defy that mapping, the original is opened in
+// the linear mode, which is slow for distant frames but exact.
+#include "platform/video/FrameSource.h"
+
+#include "platform/video/Hash.h"
+#include "platform/video/Remux.h"
+
+#include <ffms.h>
+extern "C" {
+#include <libavutil/log.h>
+#include <libavutil/pixfmt.h>
+}
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace qxm::video {
+
+namespace {
+
+void initLibraries() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        FFMS_Init(0, 0);
+        FFMS_SetLogLevel(FFMS_LOG_QUIET);
+        av_log_set_level(AV_LOG_QUIET);
+    });
+}
+
+struct IndexDeleter {
+    void operator()(FFMS_Index* i) const { FFMS_DestroyIndex(i); }
+};
+struct SourceDeleter {
+    void operator()(FFMS_VideoSource* v) const { FFMS_DestroyVideoSource(v); }
+};
+using IndexPtr = std::unique_ptr<FFMS_Index, IndexDeleter>;
+using SourcePtr = std::unique_ptr<FFMS_VideoSource, SourceDeleter>;
+
+struct ErrorInfo {
+    char buffer[1024] = {};
+    FFMS_ErrorInfo info{0, 0, sizeof buffer, buffer};
+    std::string text() const { return buffer[0] ? std::string(buffer) : "unknown error"; }
+};
+
+std::string hex64(uint64_t v) {
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+fs::path cacheFolder() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    fs::path base;
+    if (xdg && *xdg)
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = fs::path(home) / ".cache";
+    else
+        base = fs::temp_directory_path();
+    return base / "qxm" / "video";
+}
+
+// Cache entries are named "<hash of path>-<hash of path, size, mtime>.<what>", so that a
+// changed movie gets new entries and the old ones of the same path can be dropped.
+struct CacheKey {
+    std::string pathPart;
+    std::string full;
+};
+
+CacheKey cacheKey(const std::string& canonical, const struct stat& st) {
+    const uint64_t pathHash = fnv1a64(canonical);
+    const std::string state = canonical + '\n' + std::to_string(st.st_size) + '\n' +
+                              std::to_string(st.st_mtim.tv_sec) + '.' +
+                              std::to_string(st.st_mtim.tv_nsec) + '\n' + std::to_string(st.st_ino);
+    const std::string p = hex64(pathHash);
+    return {p, p + "-" + hex64(fnv1a64(state))};
+}
+
+void dropStaleEntries(const fs::path& folder, const CacheKey& key) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(key.pathPart + "-", 0) == 0 && name.rfind(key.full, 0) != 0)
+            fs::remove(entry.path(), ec);
+    }
+}
+
+// A unique temporary name beside target, for writing a cache file then renaming it.
+fs::path temporaryFor(const fs::path& target) {
+    static std::atomic<unsigned> counter{0};
+    const auto tid = std::hash<std::thread::id>{}(std::this_thread::get_id());
+    return target.string() + ".tmp" + std::to_string(getpid()) + "-" +
+           std::to_string(tid % 100000) + "-" + std::to_string(counter++);
+}
+
+// Maps the two or three indexing steps onto one growing progress count.
+class StagedProgress {
+public:
+    StagedProgress(const Progress& p, int stages) : progress_(p), stages_(stages) {}
+    void begin(int stage) { stage_ = stage; }
+    void report(int64_t done, int64_t total) {
+        if (!progress_) return;
+        const int64_t part = total > 0 ? std::clamp<int64_t>(done * 1000 / total, 0, 1000) : 0;
+        progress_(stage_ * 1000 + part, int64_t(stages_) * 1000);
+    }
+    void finish() {
+        if (progress_) progress_(int64_t(stages_) * 1000, int64_t(stages_) * 1000);
+    }
+
+private:
+    const Progress& progress_;
+    int stages_;
+    int stage_ = 0;
+};
+
+int FFMS_CC indexCallback(int64_t current, int64_t total, void* priv) {
+    static_cast<StagedProgress*>(priv)->report(current, total);
+    return 0;
+}
+
+// Reads the cached index of source, or builds and stores it.
+IndexPtr loadIndex(const std::string& source, const fs::path& indexFile, StagedProgress& progress,
+                   bool& built, std::string& error) {
+    ErrorInfo err;
+    if (fs::exists(indexFile)) {
+        IndexPtr index(FFMS_ReadIndex(indexFile.c_str(), &err.info));
+        if (index && FFMS_IndexBelongsToFile(index.get(), source.c_str(), &err.info) == 0)
+            return index;
+    }
+    built = true;
+    FFMS_Indexer* indexer = FFMS_CreateIndexer(source.c_str(), &err.info);
+    if (!indexer) {
+        error = err.text();
+        return nullptr;
+    }
+    FFMS_SetProgressCallback(indexer, indexCallback, &progress);
+    // Indexing takes ownership of the indexer whatever the outcome.
+    IndexPtr index(FFMS_DoIndexing2(indexer, FFMS_IEH_ABORT, &err.info));
+    if (!index) {
+        error = err.text();
+        return nullptr;
+    }
+    const fs::path tmp = temporaryFor(indexFile);
+    if (FFMS_WriteIndex(tmp.c_str(), index.get(), &err.info) == 0) {
+        std::error_code ec;
+        fs::rename(tmp, indexFile, ec);
+        if (ec) fs::remove(tmp, ec);
+    }
+    return index;
+}
+
+class FfmsFrameSource final : public FrameSource {
+public:
+    FfmsFrameSource(SourcePtr source, MovieInfo info) : source_(std::move(source)), info_(info) {}
+
+    const MovieInfo& info() const override { return info_; }
+
+    bool read(int32_t n, Frame& out) override {
+        const FFMS_Frame* f = fetch(n);
+        if (!f) return false;
+        out.width = info_.width;
+        out.height = info_.height;
+        const int w = info_.width, h = info_.height;
+        if (info_.palettised) {
+            out.kind = Frame::Kind::Pal8;
+            out.pixels.resize(size_t(w) * h);
+            for (int y = 0; y < h; ++y)
+                std::memcpy(&out.pixels[size_t(y) * w], f->Data[0] + size_t(y) * f->Linesize[0], w);
+            out.palette.resize(256);
+            std::memcpy(out.palette.data(), f->Data[1], 256 * 4);
+            for (auto& c : out.palette)
+                c &= 0xFFFFFFu;
+        } else {
+            out.kind = Frame::Kind::Bgr24;
+            out.palette.clear();
+            out.pixels.resize(size_t(w) * h * 3);
+            for (int y = 0; y < h; ++y)
+                std::memcpy(&out.pixels[size_t(y) * w * 3], f->Data[0] + size_t(y) * f->Linesize[0],
+                            size_t(w) * 3);
+        }
+        return true;
+    }
+
+    bool readBgr(int32_t n, std::vector<uint8_t>& out) override {
+        if (!info_.palettised) {
+            if (!read(n, scratch_)) return false;
+            out.swap(scratch_.pixels);
+            return true;
+        }
+        if (!read(n, scratch_)) return false;
+        out.resize(scratch_.pixels.size() * 3);
+        for (size_t i = 0; i < scratch_.pixels.size(); ++i) {
+            const uint32_t c = scratch_.palette[scratch_.pixels[i]];
+            out[i * 3] = uint8_t(c);
+            out[i * 3 + 1] = uint8_t(c >> 8);
+            out[i * 3 + 2] = uint8_t(c >> 16);
+        }
+        return true;
+    }
+
+private:
+    const FFMS_Frame* fetch(int32_t n) {
+        if (n < 0 || n >= info_.frameCount) return nullptr;
+        ErrorInfo err;
+        const FFMS_Frame* f = FFMS_GetFrame(source_.get(), n, &err.info);
+        if (!f || (f->ScaledWidth > 0 &&
+                   (f->ScaledWidth != info_.width || f->ScaledHeight != info_.height)))
+            return nullptr;
+        if (!f->Data[0] || (info_.palettised && !f->Data[1])) return nullptr;
+        return f;
+    }
+
+    SourcePtr source_;
+    MovieInfo info_;
+    Frame scratch_;
+};
+
+bool fail(OpenStatus& status, std::string* message, OpenStatus why, const std::string& text) {
+    status = why;
+    if (message) *message = text;
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStatus& status,
+                                               std::string* message, const Progress& progress) {
+    initLibraries();
+    status = OpenStatus::Ok;
+    if (message) message->clear();
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        const bool missing = path.empty() || errno == ENOENT || errno == ENOTDIR;
+        fail(status, message, missing ? OpenStatus::NotFound : OpenStatus::Unreadable,
+             (missing ? "no such movie file: " : "cannot read the movie file: ") + path);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode) || ::access(path.c_str(), R_OK) != 0) {
+        fail(status, message, OpenStatus::Unreadable, "cannot read the movie file: " + path);
+        return nullptr;
+    }
+
+    const detail::ProbeResult probe = detail::probeMovie(path);
+    if (probe.status != OpenStatus::Ok) {
+        fail(status, message, probe.status, probe.message);
+        return nullptr;
+    }
+
+    std::error_code ec;
+    const std::string canonical = fs::weakly_canonical(path, ec).string();
+    const CacheKey key = cacheKey(ec ? path : canonical, st);
+    const fs::path folder = cacheFolder();
+    fs::create_directories(folder, ec);
+    if (ec) {
+        fail(status, message, OpenStatus::Unreadable,
+             "cannot create the cache folder " + folder.string() + ": " + ec.message());
+        return nullptr;
+    }
+
+    StagedProgress staged(progress, probe.needsRemux ? 2 : 1);
+    bool built = false;
+    std::string source = path;
+    int seekMode = FFMS_SEEK_NORMAL;
+    fs::path indexFile = folder / (key.full + ".ffindex");
+    if (probe.needsRemux) {
+        const fs::path mkv = folder / (key.full + ".mkv");
+        const fs::path linearMark = folder / (key.full + ".linear");
+        if (!fs::exists(mkv) && !fs::exists(linearMark)) {
+            dropStaleEntries(folder, key);
+            built = true;
+            const fs::path tmp = temporaryFor(mkv);
+            std::string why;
+            const auto result = detail::remuxToMatroska(
+                path, probe.streamIndex, tmp.string(),
+                [&](int64_t d, int64_t t) { staged.report(d, t); }, why);
+            if (result == detail::RemuxResult::Done) {
+                fs::rename(tmp, mkv, ec);
+            } else {
+                fs::remove(tmp, ec);
+                if (result == detail::RemuxResult::Failed) {
+                    fail(status, message, OpenStatus::Unreadable,
+                         "cannot index the movie (" + why + "): " + path);
+                    return nullptr;
+                }
+                // Pictures that cannot be tied to packets: fall back on exact linear decoding.
+                FILE* mark = std::fopen(linearMark.c_str(), "w");
+                if (mark) std::fclose(mark);
+            }
+        }
+        staged.begin(1);
+        if (fs::exists(mkv)) {
+            source = mkv.string();
+            indexFile = folder / (key.full + ".mkv.ffindex");
+        } else {
+            seekMode = FFMS_SEEK_LINEAR;
+        }
+    } else if (!fs::exists(indexFile)) {
+        dropStaleEntries(folder, key);
+    }
+
+    std::string why;
+    IndexPtr index = loadIndex(source, indexFile, staged, built, why);
+    if (!index) {
+        fail(status, message, OpenStatus::Unreadable,
+             "cannot index the movie (" + why + "): " + path);
+        return nullptr;
+    }
+    ErrorInfo err;
+    const int track = FFMS_GetFirstTrackOfType(index.get(), FFMS_TYPE_VIDEO, &err.info);
+    if (track < 0) {
+        fail(status, message, OpenStatus::NoVideo, "the movie has no video stream: " + path);
+        return nullptr;
+    }
+    SourcePtr video(
+        FFMS_CreateVideoSource(source.c_str(), track, index.get(), 1, seekMode, &err.info));
+    if (!video) {
+        fail(status, message, OpenStatus::Unreadable,
+             "cannot decode the movie (" + err.text() + "): " + path);
+        return nullptr;
+    }
+    const FFMS_VideoProperties* props = FFMS_GetVideoProperties(video.get());
+    ErrorInfo first;
+    const FFMS_Frame* frame0 =
+        props->NumFrames > 0 ? FFMS_GetFrame(video.get(), 0, &first.info) : nullptr;
+    if (!frame0 || frame0->EncodedWidth <= 0 || frame0->EncodedHeight <= 0) {
+        fail(status, message, OpenStatus::BadSize,
+             "the video stream has no decodable frames: " + path);
+        return nullptr;
+    }
+    if (probe.declaredFrames > 0 && props->NumFrames < probe.declaredFrames) {
+        fail(status, message, OpenStatus::Unreadable,
+             "the movie is truncated or damaged: " + std::to_string(props->NumFrames) + " of " +
+                 std::to_string(probe.declaredFrames) + " frames present: " + path);
+        return nullptr;
+    }
+
+    MovieInfo info;
+    info.frameCount = props->NumFrames;
+    info.width = frame0->EncodedWidth;
+    info.height = frame0->EncodedHeight;
+    info.palettised = probe.palettised && frame0->EncodedPixelFormat == AV_PIX_FMT_PAL8;
+    info.kind = probe.kind;
+    if (probe.fpsNum > 0 && probe.fpsDen > 0) {
+        info.fpsNum = probe.fpsNum;
+        info.fpsDen = probe.fpsDen;
+    } else {
+        info.fpsNum = props->FPSNumerator;
+        info.fpsDen = props->FPSDenominator > 0 ? props->FPSDenominator : 1;
+    }
+    const int formats[] = {info.palettised ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_BGR24, -1};
+    if (FFMS_SetOutputFormatV2(video.get(), formats, info.width, info.height, FFMS_RESIZER_BICUBIC,
+                               &err.info) != 0) {
+        fail(status, message, OpenStatus::Unreadable,
+             "cannot convert the movie's pictures (" + err.text() + "): " + path);
+        return nullptr;
+    }
+    if (built) staged.finish();
+    return std::make_unique<FfmsFrameSource>(std::move(video), info);
+}
+
+} // namespace qxm::video

@@ -1,0 +1,88 @@
+#pragma once
+// Test-movie generator: renders synthetic frames (frame-number barcode, textured background,
+// textured object on a path) and writes them with libavformat/libavcodec in several container
+// and codec kinds. Also reads the barcode back, so tests can tell which frame a picture is.
+//
+// Picture layout (width W, height H):
+//   rows [0, barcodeHeight(H)) hold the barcode: kBarcodeCells equal cells across the width,
+//   cell 0 always white, cell kBarcodeCells-1 always black, cells 1..15 the frame number's
+//   bits (most significant first, white = 1), cell 16 an even-parity bit over those 15 bits.
+//   Below it a textured background; the object is drawn over the background and under the
+//   barcode.
+//
+// Truth file: one line per frame, "frame left top right bottom", decimal, right and bottom
+// exclusive, in picture pixels, the object's rectangle clipped to the picture. Lines starting
+// with '#' are comments.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qxm::moviegen {
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0; // right, bottom exclusive
+    bool operator==(const Rect&) const = default;
+};
+
+enum class PathKind { Straight, Curved, Pause, Leave };
+
+struct MovieSpec {
+    std::string kind = "avi-bgr24"; // one of movieKinds()
+    int width = 160;
+    int height = 120;
+    int frames = 90;
+    int fps = 25;
+    PathKind path = PathKind::Straight;
+    double speed = 2.0; // pixels a frame along the path
+    uint32_t seed = 1;
+    int objectWidth = 0;  // 0: a fifth of the width
+    int objectHeight = 0; // 0: a quarter of the height
+};
+
+struct KindInfo {
+    std::string name;      // e.g. "avi-mpeg4"
+    std::string extension; // ".avi", ".mpg", ".mov"
+    std::string description;
+};
+
+// Every kind the writer knows, available or not.
+const std::vector<KindInfo>& movieKinds();
+const KindInfo* findKind(const std::string& name);
+// True when the codec the kind needs has an encoder in this FFmpeg build.
+bool kindAvailable(const std::string& name);
+
+bool parsePath(const std::string& text, PathKind& out);
+const char* pathName(PathKind path);
+
+constexpr int kBarcodeCells = 18;
+constexpr int kBarcodeBits = 15;
+constexpr int kMaxFrames = (1 << kBarcodeBits) - 1;
+int barcodeHeight(int height);
+
+// Checks sizes, frame count, rate, speed and kind; on failure returns false with a reason.
+bool validate(const MovieSpec& spec, std::string& error);
+
+// The object's rectangle in frame n, unclipped (may reach outside the picture).
+Rect objectRect(const MovieSpec& spec, int n);
+// The same clipped to the picture (what the truth file holds).
+Rect visibleRect(const MovieSpec& spec, int n);
+
+// Renders frame n as BGR24, top row first, width*3 bytes a row.
+void renderFrame(const MovieSpec& spec, int n, std::vector<uint8_t>& bgr);
+
+// The 256-colour palette of palettised kinds (0x00RRGGBB) and the index of a colour in it.
+const std::vector<uint32_t>& paletteColours();
+uint8_t paletteIndex(uint8_t b, uint8_t g, uint8_t r);
+
+// Reads the barcode of a BGR24 picture (rows of `stride` bytes, top row first). Returns the
+// frame number, or -1 when no valid barcode is found.
+int readBarcode(const uint8_t* bgr, int width, int height, int stride);
+
+// Writes the movie to path. Returns false with a reason on failure (the file is removed).
+bool writeMovie(const std::string& path, const MovieSpec& spec, std::string& error);
+// Writes the truth file (header comments then one line per frame).
+bool writeTruth(const std::string& path, const MovieSpec& spec, std::string& error);
+// Reads a truth file back: rects[n] for frame n. Returns false on a malformed file.
+bool readTruth(const std::string& path, std::vector<Rect>& rects, std::string& error);
+
+} // namespace qxm::moviegen
