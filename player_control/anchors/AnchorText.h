@@ -1,0 +1,36 @@
+#pragma once
+// Text rules of the anchor store: the code-page aware cut of IDs and names, the number
+// conversion of the anchor object file, and the paths and URLs it is read from.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qxm {
+
+// Byte length of the character that starts at s[i] in the system's multibyte code page
+// (always >= 1 and never past the end of s).
+std::size_t anchorCharLength(std::string_view s, std::size_t i);
+
+// The longest prefix of s of at most maxBytes bytes that does not split a character.
+std::string cutAnchorText(std::string_view s, std::size_t maxBytes);
+
+// The decimal conversion of the file's numbers: leading white space, an optional sign, then
+// the digits up to the first other character; no digits give 0. Values beyond the 32-bit range
+// saturate at its limits.
+std::int32_t parseAnchorNumber(std::string_view s);
+
+// The anchor object file of a (resolved) movie path: the last extension of the last path
+// component removed and ".obj" appended. "/" separates components, so URLs work the same way.
+std::string anchorFilePath(std::string_view moviePath);
+
+// True when s names the file: scheme (any case).
+bool isFileUrl(std::string_view s);
+
+// The local path a file: URL names ("file:///p", "file://localhost/p", "file:/p"), with its
+// percent escapes decoded and any query or fragment dropped. None for another host or an
+// escape that decodes to a zero byte.
+std::optional<std::string> fileUrlToPath(std::string_view url);
+
+} // namespace qxm
