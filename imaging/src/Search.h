@@ -1,0 +1,82 @@
+// Coarse-to-fine search of a model over an image pyramid by squared normalised correlation.
+#pragma once
+
+#include "ImBuf.h"
+#include "Kernels.h"
+#include "Pyramid.h"
+
+#include <array>
+#include <vector>
+
+namespace qxm::imlib {
+
+// The best hits of one search, highest score first; equal scores keep the order in which
+// they were found. Only the first `capacity` records can ever be copied out, so no more are
+// kept.
+class HitList {
+public:
+    explicit HitList(int capacity) : capacity_(capacity) {}
+    void add(double score, double x, double y);
+    int size() const { return count_; }
+    const ImPatResult& operator[](int i) const { return records_[std::size_t(i)]; }
+
+private:
+    int capacity_;
+    int count_ = 0;
+    std::array<ImPatResult, 50> records_{};
+};
+
+// Refinement area at level L - 1 for a centre of level L, clipped to `clip` (the search area
+// of the level L - 1 image).
+struct Rect {
+    int32_t x, y, w, h;
+};
+Rect refinementArea(double cx, double cy, const Area& clip);
+
+// In place non-maximum suppression of a table of width w and height h (row stride `stride`)
+// whose non-zero cells all lie in the top-left nx x ny corner; only the 3 x 3 blocks that
+// reach that corner are visited, the others cannot change anything.
+void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny);
+
+class Matcher {
+public:
+    Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
+            CrossRowFn kernel = crossRow());
+    // Searches level L over the centre positions (x, y, w, h); 0 or a negative code.
+    int32_t searchLevel(int L, int bottom, Rect area);
+
+private:
+    struct ModelLevel {
+        bool ready = false;
+        int32_t mw = 0, mh = 0, taps = 0, lastTap = 0;
+        double n = 0, sm = 0, vm = 0;
+        std::vector<int16_t> coef;
+    };
+    struct Scratch {
+        std::vector<int16_t> patch, even, odd;
+        std::vector<int32_t> s1, s2;
+        std::vector<int64_t> q1, q2, cross, crossOdd;
+        std::vector<double> table;
+    };
+
+    const ModelLevel& modelLevel(int L);
+    void buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, int32_t stride);
+    void crossSums(int L, int32_t v, int32_t nx, int32_t stride);
+    int32_t accept(int L, int bottom, double score, double cx, double cy);
+    void project(int L, double& cx, double& cy) const;
+
+    const Pyramid& model_;
+    const Pyramid& image_;
+    const Params& params_;
+    HitList& hits_;
+    CrossRowFn kernel_;
+    int step_;
+    std::array<ModelLevel, 8> models_;
+    std::array<Scratch, 8> scratch_;
+};
+
+// ImPatExecute after its argument checks: builds both pyramids, searches, fills results.
+int32_t execute(Buffer& model, Buffer& image, const Params& params, ImPatResult* results,
+                int capacity, CrossRowFn kernel = crossRow());
+
+} // namespace qxm::imlib

@@ -1,0 +1,2 @@
+#include "Kernels.h"
+#include <gtest/gtest.h>

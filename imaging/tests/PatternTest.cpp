@@ -1,0 +1,2 @@
+#include "TestSupport.h"
+TEST(Placeholder, Builds) {}
