@@ -3,13 +3,11 @@
 #include <cctype>
 #include <limits>
 
+#include "platform/codepage/CodePage.h"
+
 namespace qxm {
 
 namespace {
-
-bool isContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -19,43 +17,14 @@ int hexValue(char c) {
 }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(s[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
+    return s.size() >= prefix.size() &&
+           codepage::equalsIgnoreAsciiCase(s.substr(0, prefix.size()), prefix);
 }
 
 } // namespace
 
-// The locale's charset here is UTF-8. A malformed sequence counts as single bytes, so the cut
-// never runs past the end and never loses a byte that forms no character.
-std::size_t anchorCharLength(std::string_view s, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(s[i]);
-    std::size_t len = 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        len = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        len = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        len = 4;
-    if (i + len > s.size()) return 1;
-    for (std::size_t k = 1; k < len; ++k) {
-        if (!isContinuation(static_cast<unsigned char>(s[i + k]))) return 1;
-    }
-    return len;
-}
-
 std::string cutAnchorText(std::string_view s, std::size_t maxBytes) {
-    std::size_t end = 0;
-    while (end < s.size()) {
-        const std::size_t len = anchorCharLength(s, end);
-        if (end + len > maxBytes) break;
-        end += len;
-    }
-    return std::string(s.substr(0, end));
+    return std::string(codepage::cut(s, maxBytes));
 }
 
 std::int32_t parseAnchorNumber(std::string_view s) {
@@ -78,11 +47,10 @@ std::int32_t parseAnchorNumber(std::string_view s) {
     return value > kMax ? static_cast<std::int32_t>(kMax) : static_cast<std::int32_t>(value);
 }
 
-// Dots and slashes are never the trail byte of a multibyte character, but the scan still steps
-// by characters so that it stays right for any charset anchorCharLength learns.
+// The scan steps over multibyte characters as units.
 std::string anchorFilePath(std::string_view moviePath) {
     std::size_t cut = std::string_view::npos;
-    for (std::size_t i = 0; i < moviePath.size(); i += anchorCharLength(moviePath, i)) {
+    for (std::size_t i = 0; i < moviePath.size(); i = codepage::next(moviePath, i)) {
         if (moviePath[i] == '/')
             cut = std::string_view::npos;
         else if (moviePath[i] == '.')

@@ -9,11 +9,8 @@
 
 namespace qxm {
 
-// Byte length of the character that starts at s[i] in the system's multibyte code page
-// (always >= 1 and never past the end of s).
-std::size_t anchorCharLength(std::string_view s, std::size_t i);
-
-// The longest prefix of s of at most maxBytes bytes that does not split a character.
+// The longest prefix of s of at most maxBytes bytes that does not split a character of the
+// system's multibyte code page.
 std::string cutAnchorText(std::string_view s, std::size_t maxBytes);
 
 // The decimal conversion of the file's numbers: leading white space, an optional sign, then

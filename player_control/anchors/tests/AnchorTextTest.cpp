@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "AnchorTestUtil.h"
+#include "platform/codepage/CodePage.h"
 #include "player_control/anchors/DefAnchor.h"
 
 using namespace qxm;
@@ -13,6 +14,7 @@ using qxm::testing_util::TempDir;
 namespace {
 
 TEST(AnchorText, CutNeverSplitsACharacter) {
+    codepage::ScopedCharset utf8(codepage::Charset::Utf8);
     EXPECT_EQ(cutAnchorText("0123456789AB", 9), "012345678");
     EXPECT_EQ(cutAnchorText("short", 9), "short");
     EXPECT_EQ(cutAnchorText("abcdefgh\xC3\xA9", 9), "abcdefgh");        // 2-byte char at 9..10
@@ -24,6 +26,18 @@ TEST(AnchorText, CutNeverSplitsACharacter) {
     // Bytes that form no character are cut as single bytes.
     EXPECT_EQ(cutAnchorText("abcdefgh\xE6\x98", 9), "abcdefgh\xE6");
     EXPECT_EQ(cutAnchorText("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 9).size(), 9u);
+}
+
+TEST(AnchorText, CutFollowsTheActiveCharset) {
+    const std::string text = "abcdefgh\x82\xA0x"; // a CP932 double-byte character at 8..9
+    {
+        codepage::ScopedCharset sjis(codepage::Charset::Cp932);
+        EXPECT_EQ(cutAnchorText(text, 9), "abcdefgh");
+        EXPECT_EQ(cutAnchorText(text, 10), "abcdefgh\x82\xA0");
+        EXPECT_EQ(anchorFilePath("/m/\x95\x5C.avi"), "/m/\x95\x5C.obj");
+    }
+    codepage::ScopedCharset utf8(codepage::Charset::Utf8);
+    EXPECT_EQ(cutAnchorText(text, 9), "abcdefgh\x82"); // no UTF-8 character there
 }
 
 TEST(AnchorText, NumberConversion) {
