@@ -12,6 +12,13 @@ AnchorRef hitTestWithEnabled(const CDefAnchor& store, std::int32_t frame, Anchor
     return store.HitTestAnchors(frame, picturePoint, enabledId);
 }
 
+std::optional<AnchorRect> selectedFrameInWindow(const CDefAnchor& store, AnchorRef selected,
+                                                std::int32_t frame, ScaleFactors scale) {
+    AnchorRect rect;
+    if (!store.FindAnchorAt(selected, frame, {}, false, rect)) return std::nullopt;
+    return pictureToWindow(rect, scale);
+}
+
 CursorStep CursorTracker::track(const CDefAnchor& store, AnchorRef hit, bool changeCursor) {
     const AnchorRef h = store.IsCurrent(hit) ? hit : AnchorRef{};
     const bool hadAnchor = !under_.isNone();

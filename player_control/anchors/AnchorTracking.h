@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "player_control/anchors/AnchorGeometry.h"
 #include "player_control/anchors/DefAnchor.h"
 
 namespace qxm {
@@ -15,6 +16,11 @@ namespace qxm {
 // anchor is, filtered by the enabled ID. A stale selection counts as none.
 AnchorRef hitTestWithEnabled(const CDefAnchor& store, std::int32_t frame, AnchorPoint picturePoint,
                              std::string_view enabledId, AnchorRef selected);
+
+// The red frame of the selected anchor at a frame, in window pixels; none when nothing is
+// selected (or the selection is stale) or the anchor has no rectangle at that frame.
+std::optional<AnchorRect> selectedFrameInWindow(const CDefAnchor& store, AnchorRef selected,
+                                                std::int32_t frame, ScaleFactors scale);
 
 enum class CursorChange {
     None,

@@ -52,6 +52,17 @@ TEST_F(AnchorTrackingTest, HitWithEnabledAnchor) {
     EXPECT_EQ(hit(5, "left", stale).index, 0);
 }
 
+TEST_F(AnchorTrackingTest, FrameOfTheSelectedAnchorInWindowPixels) {
+    const ScaleFactors half = anchorScaleFactors({100, 100}, PixelSize{200, 50});
+    EXPECT_EQ(selectedFrameInWindow(store, store.At(1), 5, half),
+              std::optional<AnchorRect>(AnchorRect{20, 0, 40, 5}));
+    EXPECT_FALSE(selectedFrameInWindow(store, store.At(1), 6, half)); // no rectangle there
+    EXPECT_FALSE(selectedFrameInWindow(store, {}, 5, half));
+    const AnchorRef old = store.At(1);
+    ASSERT_EQ(loadText(store, kFile), 0);
+    EXPECT_FALSE(selectedFrameInWindow(store, old, 5, half));
+}
+
 TEST_F(AnchorTrackingTest, CursorSequenceWithChangeCursor) {
     expectStep(move(25), nullptr, nullptr, CursorChange::None);
     expectStep(move(5), nullptr, "left", CursorChange::InstallAnchorCursor);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -340,6 +341,68 @@ TEST(DefAnchorOverflow, InterpolationWrapsLike32BitArithmetic) {
     ASSERT_TRUE(s.FindAnchorAt(big, 2, {}, false, r));
     // (2147483647 - 0) * 2 wraps to -2; -2 / 2147483647 truncates to 0.
     EXPECT_EQ(r.top, 0);
+}
+
+} // namespace
+
+namespace {
+
+// Whatever the reader accepts keeps the record invariants the lookups rely on.
+TEST(DefAnchorFuzz, MutatedFilesKeepTheInvariants) {
+    const std::string seed = std::string(kEditorFile) + "[x\xE6\x98\xA0yz0123:n:0-100:4]\n"
+                                                        "1:-5,-5,5,5;\n50:0,0,2147483647,9;\n";
+    std::mt19937 rng(1208);
+    const char alphabet[] = "[]:,;-+0123456789 \t\r\nMaxObject\xE6\x98";
+    int accepted = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::string text = seed;
+        for (int e = 1 + static_cast<int>(rng() % 3); e > 0 && !text.empty(); --e) {
+            const std::size_t at = rng() % text.size();
+            const char c = alphabet[rng() % (sizeof alphabet - 1)];
+            switch (rng() % 3) {
+            case 0:
+                text[at] = c;
+                break;
+            case 1:
+                text.insert(at, 1, c);
+                break;
+            default:
+                text.erase(at, 1 + rng() % 4);
+                break;
+            }
+        }
+        CDefAnchor s;
+        const int r = loadText(s, text);
+        if (r != 0) {
+            ASSERT_EQ(r, ANCHOR_ERR_FORMAT);
+            ASSERT_EQ(s.Count(), 0);
+            continue;
+        }
+        ++accepted;
+        for (int i = 0; i < s.Count(); ++i) {
+            const DefAnchorRecord& a = rec(s, i);
+            ASSERT_FALSE(a.id.empty());
+            ASSERT_LE(a.id.size(), kAnchorIdMaxBytes);
+            ASSERT_LE(a.name.size(), kAnchorNameMaxBytes);
+            ASSERT_GE(a.startFrame, 0);
+            ASSERT_GE(a.endFrame, a.startFrame);
+            ASSERT_GE(a.capacity, 1);
+            ASSERT_LE(a.entries.size(), static_cast<std::size_t>(a.capacity));
+            for (std::size_t k = 0; k < a.entries.size(); ++k) {
+                ASSERT_GE(a.entries[k].frame, a.startFrame);
+                ASSERT_LE(a.entries[k].frame, a.endFrame);
+                if (k) {
+                    ASSERT_GT(a.entries[k].frame, a.entries[k - 1].frame);
+                }
+            }
+            AnchorRect rect;
+            for (std::int32_t f :
+                 {a.startFrame, a.endFrame, a.startFrame + (a.endFrame - a.startFrame) / 2})
+                s.FindAnchorAt(s.At(i), f, {0, 0}, false, rect);
+        }
+        s.HitTestAnchors(25, {1, 1});
+    }
+    EXPECT_GT(accepted, 200);
 }
 
 } // namespace
