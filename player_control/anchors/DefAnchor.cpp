@@ -1,6 +1,7 @@
 #include "player_control/anchors/DefAnchor.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <new>
@@ -14,7 +15,7 @@ namespace {
 
 // Entries reserved when a record is created; the rest grows with the file's lines, so a header
 // that announces a huge count costs memory only for the lines that really follow.
-constexpr std::size_t kInitialEntries = 16;
+constexpr std::size_t kInitialEntries = 4;
 
 bool isBlank(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string_view::npos;
@@ -65,6 +66,9 @@ int CDefAnchor::LoadAnchors(const std::string& path) {
         local = std::move(*decoded);
     }
     // Any other scheme is no protocol the control speaks: the text is tried as a file name.
+    // Only regular files count: a device or pipe could block or never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(local, ec)) return 0;
     std::ifstream in(local, std::ios::binary);
     if (!in.is_open()) return 0;
     return readAll(in);

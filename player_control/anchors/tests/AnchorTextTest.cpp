@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "AnchorTestUtil.h"
@@ -124,6 +126,17 @@ TEST_F(AnchorLoadPaths, WhatCannotBeOpenedGivesNoAnchorsAndNoError) {
         EXPECT_EQ(s.LoadAnchors(p), 0);
         EXPECT_EQ(s.Count(), 0);
     }
+}
+
+TEST_F(AnchorLoadPaths, OnlyRegularFilesAreRead) {
+    const std::string fifo = (dir.path() / "pipe.obj").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(s.LoadAnchors(fifo), 0); // returns at once instead of waiting for a writer
+    EXPECT_EQ(s.Count(), 0);
+    EXPECT_EQ(s.LoadAnchors("/dev/zero"), 0);
+    std::filesystem::create_symlink(path, dir.path() / "link.obj");
+    EXPECT_EQ(s.LoadAnchors((dir.path() / "link.obj").string()), 0);
+    EXPECT_EQ(s.Count(), 1);
 }
 
 TEST_F(AnchorLoadPaths, MalformedFileReportsFormatError) {
