@@ -76,12 +76,11 @@ CursorError readBitmap(Bytes data, CursorImage& img) {
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
         return CursorError::Unsupported;
 
-    std::size_t paletteSize = 0;
-    if (bits <= 8) {
-        const std::size_t full = std::size_t{1} << bits;
-        if (colorsUsed > full) return CursorError::Format;
-        paletteSize = colorsUsed ? colorsUsed : full;
-    }
+    // Up to 8 bits the pixels index the colour table; deeper bitmaps may still carry a table
+    // (a hint for palette displays) that only has to be stepped over.
+    const std::size_t full = std::size_t{1} << std::min<int>(bits, 8);
+    if (colorsUsed > full) return CursorError::Format;
+    const std::size_t paletteSize = bits <= 8 && colorsUsed == 0 ? full : colorsUsed;
     const std::size_t w = static_cast<std::size_t>(width);
     const std::size_t h = static_cast<std::size_t>(height);
     const std::size_t paletteAt = headerSize;

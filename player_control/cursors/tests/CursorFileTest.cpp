@@ -73,6 +73,13 @@ TEST(CursorBitmap, EightBitShortPaletteAndIndexBeyondIt) {
     EXPECT_EQ(px(img, 1, 0), kBlack);
 }
 
+TEST(CursorBitmap, TableBeforeDeepPixelsIsSteppedOver) {
+    const CursorImage img = readOne(directory({{dib(
+        1, 1, 24, {0x111111, 0x222222}, [](int, int) { return 0xABCDEFu; },
+        [](int, int) { return false; }, 2)}}));
+    EXPECT_EQ(px(img, 0, 0), (Rgba{0xAB, 0xCD, 0xEF, 255}));
+}
+
 TEST(CursorBitmap, TwentyFourBitPaddedRows) {
     const CursorImage img = readOne(directory({{dib(
         5, 2, 24, {},
