@@ -18,33 +18,32 @@ bool isAsciiAlnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-} // namespace
-
-TextCheck CheckAnchorID(std::string_view id) {
-    if (id.empty()) return TextCheck::Empty;
-    if (id.size() > kMaxIdBytes) return TextCheck::TooLong;
+// Length rule, then every single-byte character against the rule; multibyte characters of
+// the code page are always allowed.
+template <class SingleByteRule>
+TextCheck checkText(std::string_view text, std::size_t maxBytes, SingleByteRule allowed) {
+    if (text.empty()) return TextCheck::Empty;
+    if (text.size() > maxBytes) return TextCheck::TooLong;
     const cp::Charset charset = cp::active();
-    for (std::size_t pos = 0; pos < id.size(); pos = cp::next(id, pos, charset)) {
-        if (cp::isMultibyteAt(id, pos, charset)) continue;
-        const char c = id[pos];
-        if (isAsciiAlnum(c) || isIdSymbol(c)) continue;
-        if (cp::isSingleByteKatakana(static_cast<unsigned char>(c), charset)) continue;
-        return TextCheck::InvalidChar;
-    }
+    for (std::size_t pos = 0; pos < text.size(); pos = cp::next(text, pos, charset))
+        if (!cp::isMultibyteAt(text, pos, charset) &&
+            !allowed(static_cast<unsigned char>(text[pos]), charset))
+            return TextCheck::InvalidChar;
     return TextCheck::Ok;
 }
 
+} // namespace
+
+TextCheck CheckAnchorID(std::string_view id) {
+    return checkText(id, kMaxIdBytes, [](unsigned char c, cp::Charset charset) {
+        return isAsciiAlnum(char(c)) || isIdSymbol(char(c)) || cp::isSingleByteKatakana(c, charset);
+    });
+}
+
 TextCheck CheckAnchorName(std::string_view name) {
-    if (name.empty()) return TextCheck::Empty;
-    if (name.size() > kMaxNameBytes) return TextCheck::TooLong;
-    const cp::Charset charset = cp::active();
-    for (std::size_t pos = 0; pos < name.size(); pos = cp::next(name, pos, charset)) {
-        if (cp::isMultibyteAt(name, pos, charset)) continue;
-        const auto c = static_cast<unsigned char>(name[pos]);
-        if (c == ':' || c == ' ' || c == ',' || c < 0x20 || c == 0x7F)
-            return TextCheck::InvalidChar;
-    }
-    return TextCheck::Ok;
+    return checkText(name, kMaxNameBytes, [](unsigned char c, cp::Charset) {
+        return c != ':' && c != ' ' && c != ',' && c >= 0x20 && c != 0x7F;
+    });
 }
 
 NewAnchorProblem CheckNewAnchor(const AnchorTable& table, std::string_view name,

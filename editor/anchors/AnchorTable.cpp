@@ -181,6 +181,15 @@ bool AnchorTable::Backup(std::vector<AnchorRecord>& out) const {
     return true;
 }
 
+void AnchorTable::SetScales(int movieWidth, int movieHeight, int pictureWidth, int pictureHeight) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || movieWidth <= 0 || movieHeight <= 0) {
+        XScale = YScale = 1.0;
+        return;
+    }
+    XScale = static_cast<double>(movieWidth) / static_cast<double>(pictureWidth);
+    YScale = static_cast<double>(movieHeight) / static_cast<double>(pictureHeight);
+}
+
 Rect AnchorTable::ToMovie(const Rect& d) const {
     return {ScaleToMovie(d.Left, XScale), ScaleToMovie(d.Top, YScale),
             ScaleToMovie(d.Right, XScale), ScaleToMovie(d.Bottom, YScale)};

@@ -114,6 +114,10 @@ public:
     // Copies the records; false (after "No Memory Available.") when memory runs out.
     bool Backup(std::vector<AnchorRecord>& out) const;
 
+    // Scale factors of an opened movie: movie size / size of the picture on screen, or 1.0
+    // for both when the picture is unknown (pass 0 for its width or height).
+    void SetScales(int movieWidth, int movieHeight, int pictureWidth, int pictureHeight);
+
     // Display pixels to movie pixels and back, each coordinate truncated toward zero. With
     // no movie open (a scale of 0.0) the rectangle passes through unchanged. Results outside
     // the 32-bit range saturate.

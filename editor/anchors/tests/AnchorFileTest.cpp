@@ -3,25 +3,15 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/prompter/Prompter.h"
 
+#include "ExampleAnchors.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
 using namespace qxm::anchors;
-using qxm::anchors::testing::TempFolder;
+using namespace qxm::anchors::testdata;
 
 namespace {
-
-const std::string kTwoAnchors = "MaxObject=2\r\n"
-                                "\r\n"
-                                "[CAR1:RedCar:0-120:3]\r\n"
-                                "0:10,20,50,60;\r\n"
-                                "60:30,20,70,60;\r\n"
-                                "120:50,20,90,60;\r\n"
-                                "\r\n"
-                                "[BALL:Ball:10-20:2]\r\n"
-                                "10:1,1,5,5;\r\n"
-                                "20:2,2,6,6;\r\n";
 
 class AnchorFileTest : public ::testing::Test {
 protected:
@@ -36,24 +26,14 @@ protected:
     TempFolder dir;
 };
 
-FrameEntry E(int32_t f, int32_t l, int32_t t, int32_t r, int32_t b) {
-    return {f, l, t, r, b};
-}
-
 } // namespace
 
 TEST_F(AnchorFileTest, ReadsTheExampleFile) {
     qxm::ScriptedPrompter prompter;
-    AnchorTable t = read(kTwoAnchors);
-    ASSERT_EQ(t.size(), 2u);
-    EXPECT_EQ(t[0].ID, "CAR1");
-    EXPECT_EQ(t[0].Name, "RedCar");
+    AnchorTable t = read(kExampleFile);
+    EXPECT_EQ(t.records(), exampleAnchors());
     EXPECT_EQ(t[0].StartFrame, 0);
     EXPECT_EQ(t[0].EndFrame, 120);
-    EXPECT_EQ(t[0].Entries, (std::vector<FrameEntry>{E(0, 10, 20, 50, 60), E(60, 30, 20, 70, 60),
-                                                     E(120, 50, 20, 90, 60)}));
-    EXPECT_EQ(t[1].ID, "BALL");
-    EXPECT_EQ(t[1].Entries, (std::vector<FrameEntry>{E(10, 1, 1, 5, 5), E(20, 2, 2, 6, 6)}));
     EXPECT_TRUE(t.AnchorDataSaved);
     EXPECT_EQ(t.AnchorsCreated, 2);
     EXPECT_EQ(t.CurrentAnchor, -1);
@@ -213,7 +193,7 @@ TEST_F(AnchorFileTest, WellFormedFilesWithManyEntriesReadWhole) {
 }
 
 TEST_F(AnchorFileTest, OutOfMemoryWhileReading) {
-    dir.write("clip.obj", kTwoAnchors);
+    dir.write("clip.obj", kExampleFile);
     for (int allowed = 0; allowed < 3; ++allowed) { // records, first and second section
         qxm::ScriptedPrompter prompter;
         AnchorTable t;

@@ -14,7 +14,7 @@
 #include <random>
 
 using namespace qxm::anchors;
-using qxm::anchors::testing::TempFolder;
+using qxm::anchors::testdata::TempFolder;
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "editor/anchors/AnchorRules.h"
+#include "editor/anchors/AnchorPaths.h"
 #include "editor/anchors/AnchorTable.h"
 #include "platform/codepage/CodePage.h"
 
@@ -83,4 +84,17 @@ TEST(AnchorRules, NewAnchorChecksComeInTheDialogsOrder) {
     EXPECT_EQ(msg("ab", "C1"), "The Same Anchor ID already Exists.");
     EXPECT_EQ(msg("ab", "c1"), "");
     EXPECT_EQ(msg(std::string(40, 'n'), "0123456789"), "");
+}
+
+TEST(AnchorPaths, NamesOfTheOpenedFile) {
+    const OpenedFileNames n = SplitOpenedPath("/movies/my.clip.avi");
+    EXPECT_EQ(n.Folder, "/movies");
+    EXPECT_EQ(n.BaseName, "my");
+    EXPECT_EQ(n.NameSuffix, ".clip.avi");
+    EXPECT_EQ(AnchorFilePath(n.Folder, n.BaseName), "/movies/my.obj");
+    EXPECT_EQ(AnchorFilePath(FolderOf("/clip.mob"), "clip"), "/clip.obj");
+    EXPECT_EQ(AnchorFilePath(FolderOf("clip.avi"), "clip"), "./clip.obj");
+    EXPECT_EQ(SplitOpenedPath("a/b/noext").NameSuffix, "");
+    EXPECT_EQ(SplitOpenedPath("a/b/noext").BaseName, "noext");
+    EXPECT_EQ(FileNameOf("a/b/"), "");
 }

@@ -1,6 +1,7 @@
 #include "editor/anchors/AnchorFile.h"
 #include "platform/prompter/Prompter.h"
 
+#include "ExampleAnchors.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -10,13 +11,9 @@
 #include <unistd.h>
 
 using namespace qxm::anchors;
-using qxm::anchors::testing::TempFolder;
+using namespace qxm::anchors::testdata;
 
 namespace {
-
-FrameEntry E(int32_t f, int32_t l, int32_t t, int32_t r, int32_t b) {
-    return {f, l, t, r, b};
-}
 
 // Installs save hooks for one test and restores the defaults afterwards.
 class ScopedSaveHooks {
@@ -27,23 +24,6 @@ public:
 private:
     SaveHooks previous_;
 };
-
-std::vector<AnchorRecord> exampleAnchors() {
-    return {MakeAnchorRecord("CAR1", "RedCar",
-                             {E(0, 10, 20, 50, 60), E(60, 30, 20, 70, 60), E(120, 50, 20, 90, 60)}),
-            MakeAnchorRecord("BALL", "Ball", {E(10, 1, 1, 5, 5), E(20, 2, 2, 6, 6)})};
-}
-
-const std::string kExampleFile = "MaxObject=2\r\n"
-                                 "\r\n"
-                                 "[CAR1:RedCar:0-120:3]\r\n"
-                                 "0:10,20,50,60;\r\n"
-                                 "60:30,20,70,60;\r\n"
-                                 "120:50,20,90,60;\r\n"
-                                 "\r\n"
-                                 "[BALL:Ball:10-20:2]\r\n"
-                                 "10:1,1,5,5;\r\n"
-                                 "20:2,2,6,6;\r\n";
 
 AnchorTable exampleTable(double xs = 1.0, double ys = 1.0) {
     AnchorTable t;

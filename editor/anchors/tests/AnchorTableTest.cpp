@@ -225,6 +225,20 @@ TEST(AnchorTable, ConversionsStayDefinedAtTheEdges) {
     EXPECT_EQ(big.Bottom, -5000);
 }
 
+TEST(AnchorTable, ScalesFromMovieAndPictureSizes) {
+    AnchorTable t;
+    t.SetScales(640, 480, 320, 240);
+    EXPECT_EQ(t.XScale, 2.0);
+    EXPECT_EQ(t.YScale, 2.0);
+    t.SetScales(352, 288, 704, 144);
+    EXPECT_EQ(t.XScale, 0.5);
+    EXPECT_EQ(t.YScale, 2.0);
+    t.SetScales(640, 480, 0, 0); // no picture window: coordinates pass through
+    EXPECT_EQ(t.XScale, 1.0);
+    EXPECT_EQ(t.YScale, 1.0);
+    EXPECT_EQ(t.ToMovie({7, 8, 9, 10}), (Rect{7, 8, 9, 10}));
+}
+
 TEST(AnchorTable, NormalizedPutsTheSmallerCoordinateFirst) {
     EXPECT_EQ(Normalized({10, 20, 1, 2}), (Rect{1, 2, 10, 20}));
     EXPECT_EQ(Normalized({1, 20, 10, 2}), (Rect{1, 2, 10, 20}));

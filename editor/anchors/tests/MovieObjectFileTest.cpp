@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace qxm::anchors;
-using qxm::anchors::testing::TempFolder;
+using qxm::anchors::testdata::TempFolder;
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace qxm::anchors::testing {
+namespace qxm::anchors::testdata {
 
 class TempFolder {
 public:
@@ -62,4 +62,4 @@ private:
     std::string path_;
 };
 
-} // namespace qxm::anchors::testing
+} // namespace qxm::anchors::testdata
