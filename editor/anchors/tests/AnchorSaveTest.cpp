@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,6 +198,42 @@ TEST_F(AnchorSaveTest, ReadOnlyFolderKeepsTheOldFile) {
     ::chmod(dir.path().c_str(), 0700);
     EXPECT_EQ(dir.read("clip.obj"), kExampleFile);
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Anchorfile open error."});
+}
+
+TEST_F(AnchorSaveTest, RealWriteFailureKeepsTheOldFile) {
+    // A file size limit makes the writes of the temporary file fail for real (as root too).
+    dir.write("clip.obj", "old");
+    AnchorTable t = exampleTable();
+    for (int i = 0; i < 50; ++i)
+        t.at(0).Entries.push_back(E(200 + i, 1, 2, 3, 4));
+    t.at(0).EndFrame = 249;
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool ok = WriteAnchorFile(t, dir.path(), "clip");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(dir.read("clip.obj"), "old");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"clip.obj"});
+    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Anchorfile write error."});
+    EXPECT_FALSE(t.AnchorDataSaved);
+}
+
+TEST_F(AnchorSaveTest, RealRenameFailureIsReported) {
+    // The anchor object file's name is taken by a folder: the rename over it fails.
+    dir.write("clip.obj/keep", "x");
+    AnchorTable t = exampleTable();
+    EXPECT_FALSE(WriteAnchorFile(t, dir.path(), "clip"));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"clip.obj"});
+    EXPECT_EQ(dir.read("clip.obj/keep"), "x");
+    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Anchorfile write error."});
 }
 
 TEST_F(AnchorSaveTest, ReplacedFileKeepsItsPermissions) {
