@@ -153,9 +153,16 @@ EditResult AnchorTable::RemoveKeyFrame(std::size_t anchor, std::size_t entry) {
     return EditResult::Ok;
 }
 
-EditResult AnchorTable::ReplaceEntries(std::size_t anchor, std::vector<FrameEntry> entries) {
+EditResult AnchorTable::ReplaceEntries(std::size_t anchor, const std::vector<FrameEntry>& entries) {
     if (anchor >= records_.size()) return EditResult::BadIndex;
-    records_[anchor].Entries = std::move(entries);
+    try {
+        allocationPoint(entries.size() * sizeof(FrameEntry));
+        std::vector<FrameEntry> copy(entries);
+        records_[anchor].Entries = std::move(copy);
+    } catch (const std::bad_alloc&) {
+        ShowNoMemory();
+        return EditResult::NoMemory;
+    }
     AnchorDataSaved = false;
     return EditResult::Ok;
 }

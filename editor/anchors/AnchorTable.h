@@ -103,9 +103,9 @@ public:
     // (both -1 when no entry is left).
     EditResult RemoveKeyFrame(std::size_t anchor, std::size_t entry);
 
-    // Replaces every key frame of the anchor (automatic setting); StartFrame and EndFrame are
-    // left as they are.
-    EditResult ReplaceEntries(std::size_t anchor, std::vector<FrameEntry> entries);
+    // Replaces every key frame of the anchor by copies of the given ones (automatic setting);
+    // StartFrame and EndFrame are left as they are.
+    EditResult ReplaceEntries(std::size_t anchor, const std::vector<FrameEntry>& entries);
 
     // Replaces the whole list (loading, restoring a backup, building a table in code).
     // Records beyond kMaxObject are dropped. CurrentAnchor becomes -1.

@@ -253,6 +253,7 @@ TEST(AnchorTable, OutOfMemoryShowsTheMessageAndChangesNothing) {
         EXPECT_EQ(t.Append("B", "N"), EditResult::NoMemory);
         EXPECT_EQ(t.InsertKeyFrame(0, 15, {1, 1, 1, 1}), EditResult::NoMemory);
         EXPECT_EQ(t.InsertKeyFrame(0, 10, {1, 1, 1, 1}), EditResult::NoMemory);
+        EXPECT_EQ(t.ReplaceEntries(0, {FrameEntry{}}), EditResult::NoMemory);
         std::vector<AnchorRecord> backup;
         EXPECT_FALSE(t.Backup(backup));
         EXPECT_TRUE(backup.empty());
@@ -266,13 +267,16 @@ TEST(AnchorTable, OutOfMemoryShowsTheMessageAndChangesNothing) {
     EXPECT_EQ(t.CurrentAnchor, 0);
     EXPECT_EQ(t.AnchorsCreated, 1);
     EXPECT_TRUE(t.AnchorDataSaved);
-    ASSERT_EQ(prompter.prompts.size(), 5u);
+    ASSERT_EQ(prompter.prompts.size(), 6u);
     for (const auto& p : prompter.prompts) {
         EXPECT_EQ(p.text, "No Memory Available.");
         EXPECT_EQ(p.caption, "Movie Marquill");
         EXPECT_EQ(p.buttons, qxm::Buttons::Ok);
     }
     // Once memory is back the same operations work.
+    EXPECT_EQ(t.ReplaceEntries(0, {FrameEntry{5, 1, 1, 2, 2}}), EditResult::Ok);
+    EXPECT_EQ(t[0].EntryCount(), 1u);
+    EXPECT_EQ(t[0].StartFrame, 10); // left to the caller
     EXPECT_EQ(t.Append("B", "N"), EditResult::Ok);
     std::vector<AnchorRecord> backup;
     EXPECT_TRUE(t.Backup(backup));
