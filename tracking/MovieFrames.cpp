@@ -1,0 +1,62 @@
+#include "tracking/MovieFrames.h"
+
+#include "platform/video/FrameSource.h"
+#include "tracking/Codes.h"
+
+#include <new>
+
+namespace qxm::track {
+
+MovieKind movieKind(const std::string& path) {
+    std::string lower = path;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (lower.find(".avi", 2) != std::string::npos) return MovieKind::Avi;
+    if (lower.find(".mov", 2) != std::string::npos) return MovieKind::Mov;
+    return MovieKind::Other;
+}
+
+int32_t GrayReader::read(int32_t n, uint8_t* gray) {
+    if (!source_.dib(n, dib_)) return kFrameFetch;
+    return readGrayDib(dib_.data(), dib_.size(), width_, height_, weights_, gray);
+}
+
+Movie::~Movie() = default;
+
+int32_t Movie::open(const std::string& path, std::unique_ptr<Movie>& out) {
+    out.reset();
+    video::OpenStatus status = video::OpenStatus::Unreadable;
+    std::unique_ptr<Movie> m(new (std::nothrow) Movie);
+    if (!m) return kOpenFailed;
+    m->source_ = video::FrameSource::open(path, status);
+    if (!m->source_) {
+        switch (status) {
+        case video::OpenStatus::BadSize:
+            return kInfoFailed;
+        case video::OpenStatus::NoVideo:
+            return kNoVideoStream;
+        default:
+            return kOpenFailed;
+        }
+    }
+    const video::MovieInfo& info = m->source_->info();
+    if (info.width <= 0 || info.height <= 0 || info.frameCount <= 0) return kInfoFailed;
+    m->width_ = info.width;
+    m->height_ = info.height;
+    m->frameCount_ = info.frameCount;
+    // A stream whose first frame cannot be decoded has no working decoder.
+    std::vector<uint8_t> probe;
+    if (!m->dib(0, probe)) return kNoDecoder;
+    out = std::move(m);
+    return 0;
+}
+
+bool Movie::dib(int32_t n, std::vector<uint8_t>& out) {
+    if (n < 0 || n >= frameCount_) return false;
+    video::Frame frame;
+    if (!source_->read(n, frame)) return false;
+    out = video::packDib(frame);
+    return true;
+}
+
+} // namespace qxm::track

@@ -1,0 +1,66 @@
+#pragma once
+// The frame source of the tracker: the movie kind rule, opening a movie, and handing every
+// frame over as a packed device-independent bitmap. The bitmap parsing (GrayFrame.h) and the
+// frame pair cache (FramePair.h) only see DibSource, so they run on any supplier of bitmaps.
+#include "tracking/GrayFrame.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qxm::video {
+class FrameSource;
+}
+
+namespace qxm::track {
+
+enum class MovieKind { Avi, Mov, Other };
+
+// Lowers the path; ".avi" at a position above 1 makes it AVI, else ".mov" there makes it MOV.
+MovieKind movieKind(const std::string& path);
+
+// Supplies frame n as a packed bitmap. Returns false when the frame cannot be fetched.
+class DibSource {
+public:
+    virtual ~DibSource() = default;
+    virtual bool dib(int32_t n, std::vector<uint8_t>& out) = 0;
+};
+
+// Reads frames of a DibSource into a gray buffer of the movie's size.
+class GrayReader {
+public:
+    GrayReader(DibSource& source, int32_t width, int32_t height, const GrayWeights& weights)
+        : source_(source), width_(width), height_(height), weights_(weights) {}
+    // 0, -601, -602 or -603.
+    int32_t read(int32_t n, uint8_t* gray);
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+    void setWeights(const GrayWeights& w) { weights_ = w; }
+
+private:
+    DibSource& source_;
+    int32_t width_, height_;
+    GrayWeights weights_;
+    std::vector<uint8_t> dib_; // reused between frames
+};
+
+// A movie opened through the platform's frame-exact video access.
+class Movie : public DibSource {
+public:
+    ~Movie() override;
+    // 0, -101 (cannot be opened), -102 (no usable size), -103 (no video stream) or -104 (its
+    // frames cannot be decoded).
+    static int32_t open(const std::string& path, std::unique_ptr<Movie>& out);
+    bool dib(int32_t n, std::vector<uint8_t>& out) override;
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+    int32_t frameCount() const { return frameCount_; }
+
+private:
+    Movie() = default;
+    std::unique_ptr<video::FrameSource> source_;
+    int32_t width_ = 0, height_ = 0, frameCount_ = 0;
+};
+
+} // namespace qxm::track
