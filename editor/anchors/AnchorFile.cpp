@@ -26,11 +26,6 @@ namespace {
 
 namespace cp = qxm::codepage;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 SaveHooks& hooks() {
     static SaveHooks h;
     return h;
@@ -175,12 +170,11 @@ ReadStatus ReadAnchorFile(AnchorTable& table, const std::string& folder,
     table.Assign({});
     table.AnchorDataSaved = true;
     const std::string path = AnchorFilePath(folder, baseName);
-    File file(std::fopen(path.c_str(), "rb"));
+    std::size_t size = 0;
+    FilePtr file = OpenTextFile(path, &size);
     if (!file) return ReadStatus::NoFile;
-    struct stat st {};
-    if (::fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) return ReadStatus::NoFile;
 
-    Reader reader(table, kEntrySlack + static_cast<std::size_t>(st.st_size) / kBytesPerEntry);
+    Reader reader(table, kEntrySlack + size / kBytesPerEntry);
     try {
         LineReader lines(file.get(), kAnchorLineBytes);
         std::string piece;
@@ -275,7 +269,7 @@ bool WriteAnchorFile(AnchorTable& table, const std::string& folder, const std::s
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ::fchmod(fd, old.st_mode & 07777);
 
-    File file(::fdopen(fd, "wb"));
+    FilePtr file(::fdopen(fd, "wb"));
     if (!file) {
         ::close(fd);
         ::unlink(temp.c_str());

@@ -19,10 +19,6 @@ namespace cp = qxm::codepage;
 
 constexpr std::size_t kMobLineBytes = 255;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 struct DirCloser {
     void operator()(DIR* d) const { closedir(d); }
 };
@@ -100,10 +96,8 @@ std::optional<std::string> FindMovieFile(std::string_view folder, std::string_vi
 }
 
 std::optional<MovieObject> ReadMovieObjectFile(const std::string& mobPath) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(mobPath.c_str(), "rb"));
+    FilePtr file = OpenTextFile(mobPath);
     if (!file) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
 
     bool haveMovie = false, haveStart = false, haveEnd = false;
     std::string movieName;

@@ -1,8 +1,29 @@
 #include "editor/anchors/TextLines.h"
 
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qxm::anchors {
+
+FilePtr OpenTextFile(const std::string& path, std::size_t* size) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FilePtr file(::fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (size) *size = static_cast<std::size_t>(st.st_size);
+    return file;
+}
 
 bool LineReader::next(std::string& piece) {
     piece.clear();

@@ -3,10 +3,21 @@
 // a bounded size, and the decimal conversion the file formats use.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace qxm::anchors {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a regular file for reading; null for a missing file and for anything that is not a
+// regular file (a folder, a pipe, a device), which is never waited on. size receives the
+// file's size in bytes.
+FilePtr OpenTextFile(const std::string& path, std::size_t* size = nullptr);
 
 // Reads a stream as lines, each delivered in pieces of at most maxBytes bytes; a longer line
 // goes on as the next piece. CR LF counts as one line feed. The line feed ends a piece and

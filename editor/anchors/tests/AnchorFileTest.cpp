@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace qxm::anchors;
 using namespace qxm::anchors::testdata;
 
@@ -46,6 +48,11 @@ TEST_F(AnchorFileTest, MissingFileIsNoErrorAndEmptiesTheTable) {
     t.Append("OLD", "Old");
     EXPECT_EQ(ReadAnchorFile(t, dir.path(), "nothing"), ReadStatus::NoFile);
     EXPECT_EQ(t.size(), 0u);
+    // Neither a folder nor a pipe with the file's name is read (a pipe would block).
+    std::filesystem::create_directory(dir.file("folder.obj"));
+    EXPECT_EQ(ReadAnchorFile(t, dir.path(), "folder"), ReadStatus::NoFile);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.obj").c_str(), 0600), 0);
+    EXPECT_EQ(ReadAnchorFile(t, dir.path(), "pipe"), ReadStatus::NoFile);
     EXPECT_TRUE(prompter.prompts.empty());
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace qxm::anchors;
 using qxm::anchors::testdata::TempFolder;
 
@@ -64,6 +66,8 @@ TEST_F(MovieObjectFileTest, MissingFileFailsSilently) {
     qxm::ScriptedPrompter prompter;
     EXPECT_FALSE(ReadMovieObjectFile(dir.file("none.mob")));
     EXPECT_FALSE(ReadMovieObjectFile(dir.path())); // a folder is not a file
+    ASSERT_EQ(::mkfifo(dir.file("pipe.mob").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadMovieObjectFile(dir.file("pipe.mob"))); // and a pipe is not waited on
     EXPECT_TRUE(prompter.prompts.empty());
 }
 
