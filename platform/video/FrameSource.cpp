@@ -136,16 +136,20 @@ int FFMS_CC indexCallback(int64_t current, int64_t total, void* priv) {
     return 0;
 }
 
-// Reads the cached index of source, or builds and stores it.
-IndexPtr loadIndex(const std::string& source, const fs::path& indexFile, StagedProgress& progress,
-                   bool& built, std::string& error) {
+// The cached index of source when there is one and it still belongs to source.
+IndexPtr readMatchingIndex(const std::string& source, const fs::path& indexFile) {
     ErrorInfo err;
-    if (fs::exists(indexFile)) {
-        IndexPtr index(FFMS_ReadIndex(indexFile.c_str(), &err.info));
-        if (index && FFMS_IndexBelongsToFile(index.get(), source.c_str(), &err.info) == 0)
-            return index;
-    }
-    built = true;
+    std::error_code ec;
+    if (!fs::exists(indexFile, ec)) return nullptr;
+    IndexPtr index(FFMS_ReadIndex(indexFile.c_str(), &err.info));
+    if (index && FFMS_IndexBelongsToFile(index.get(), source.c_str(), &err.info) == 0) return index;
+    return nullptr;
+}
+
+// Indexes source and stores the index in indexFile.
+IndexPtr buildIndex(const std::string& source, const fs::path& indexFile, StagedProgress& progress,
+                    std::string& error) {
+    ErrorInfo err;
     FFMS_Indexer* indexer = FFMS_CreateIndexer(source.c_str(), &err.info);
     if (!indexer) {
         error = err.text();
@@ -165,6 +169,10 @@ IndexPtr loadIndex(const std::string& source, const fs::path& indexFile, StagedP
         if (ec) fs::remove(tmp, ec);
     }
     return index;
+}
+
+void touch(const fs::path& file) {
+    if (FILE* f = std::fopen(file.c_str(), "w")) std::fclose(f);
 }
 
 class FfmsFrameSource final : public FrameSource {
@@ -280,44 +288,52 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
     std::string source = path;
     int seekMode = FFMS_SEEK_NORMAL;
     fs::path indexFile = folder / (key.full + ".ffindex");
+    IndexPtr index;
+    std::string why;
     if (probe.needsRemux) {
         const fs::path mkv = folder / (key.full + ".mkv");
+        const fs::path mkvIndex = folder / (key.full + ".mkv.ffindex");
         const fs::path linearMark = folder / (key.full + ".linear");
-        if (!fs::exists(mkv) && !fs::exists(linearMark)) {
+        index = readMatchingIndex(mkv.string(), mkvIndex);
+        if (index) {
+            source = mkv.string();
+        } else if (!fs::exists(linearMark)) {
+            // The rewritten file and its index are made together; one without the other
+            // (or not matching it) is made again, the new file replacing the old.
             dropStaleEntries(folder, key);
             built = true;
             const fs::path tmp = temporaryFor(mkv);
-            std::string why;
             const auto result = detail::remuxToMatroska(
                 path, probe.streamIndex, tmp.string(),
                 [&](int64_t d, int64_t t) { staged.report(d, t); }, why);
+            if (result == detail::RemuxResult::Failed) {
+                fs::remove(tmp, ec);
+                fail(status, message, OpenStatus::Unreadable,
+                     "cannot index the movie (" + why + "): " + path);
+                return nullptr;
+            }
             if (result == detail::RemuxResult::Done) {
                 fs::rename(tmp, mkv, ec);
+                source = mkv.string();
+                staged.begin(1);
+                index = buildIndex(source, mkvIndex, staged, why);
             } else {
+                // Pictures that cannot be tied to packets: exact linear decoding instead.
                 fs::remove(tmp, ec);
-                if (result == detail::RemuxResult::Failed) {
-                    fail(status, message, OpenStatus::Unreadable,
-                         "cannot index the movie (" + why + "): " + path);
-                    return nullptr;
-                }
-                // Pictures that cannot be tied to packets: fall back on exact linear decoding.
-                FILE* mark = std::fopen(linearMark.c_str(), "w");
-                if (mark) std::fclose(mark);
+                touch(linearMark);
             }
         }
-        staged.begin(1);
-        if (fs::exists(mkv)) {
-            source = mkv.string();
-            indexFile = folder / (key.full + ".mkv.ffindex");
-        } else {
-            seekMode = FFMS_SEEK_LINEAR;
-        }
-    } else if (!fs::exists(indexFile)) {
-        dropStaleEntries(folder, key);
+        if (source == path) seekMode = FFMS_SEEK_LINEAR;
     }
-
-    std::string why;
-    IndexPtr index = loadIndex(source, indexFile, staged, built, why);
+    if (!index && source == path) {
+        index = readMatchingIndex(path, indexFile);
+        if (!index) {
+            if (!built) dropStaleEntries(folder, key);
+            built = true;
+            staged.begin(probe.needsRemux ? 1 : 0);
+            index = buildIndex(path, indexFile, staged, why);
+        }
+    }
     if (!index) {
         fail(status, message, OpenStatus::Unreadable,
              "cannot index the movie (" + why + "): " + path);

@@ -109,7 +109,7 @@ Point objectCentre(const MovieSpec& s, int n) {
         if (s.path == PathKind::Pause) {
             const int pauseFrom = s.frames / 3, pauseTo = s.frames / 2;
             if (n >= pauseTo)
-                steps = n - (pauseTo - pauseFrom);
+                steps = n - (pauseTo - pauseFrom) + 1;
             else if (n >= pauseFrom)
                 steps = pauseFrom;
         }
@@ -145,8 +145,9 @@ void fillBarcode(const MovieSpec& s, int n, std::vector<uint8_t>& bgr) {
         parity ^= bits[1 + i];
     }
     bits[kBarcodeCells - 2] = parity;
+    const int cw = barcodeCellWidth(s.width);
     for (int x = 0; x < s.width; ++x) {
-        const int cell = x * kBarcodeCells / s.width;
+        const int cell = std::min(x / cw, kBarcodeCells - 1);
         const uint8_t v = bits[cell] ? 255 : 0;
         for (int y = 0; y < bh; ++y) {
             uint8_t* p = &bgr[(size_t(y) * s.width + x) * 3];
@@ -235,6 +236,9 @@ private:
             av_opt_set(enc_->priv_data, "preset", "veryfast", 0);
             av_opt_set(enc_->priv_data, "crf", "18", 0);
         }
+        if (setup_.codec == AV_CODEC_ID_MPEG1VIDEO || setup_.codec == AV_CODEC_ID_MPEG2VIDEO ||
+            setup_.codec == AV_CODEC_ID_MPEG4)
+            enc_->mb_decision = FF_MB_DECISION_RD;
         if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         rc = avcodec_open2(enc_.get(), codec, nullptr);
         if (rc < 0) return fail(error, "cannot open the encoder: " + avError(rc));
@@ -250,7 +254,11 @@ private:
             rc = avio_open(&fmt_->pb, path_.c_str(), AVIO_FLAG_WRITE);
             if (rc < 0) return fail(error, "cannot create " + path_ + ": " + avError(rc));
         }
-        rc = avformat_write_header(fmt_.get(), nullptr);
+        AVDictionary* options = nullptr;
+        if (std::string(setup_.muxer) == "mpeg" || std::string(setup_.muxer) == "vob")
+            av_dict_set(&options, "muxrate", "40000000", 0); // room for constant quality
+        rc = avformat_write_header(fmt_.get(), &options);
+        av_dict_free(&options);
         if (rc < 0) return fail(error, "cannot write the header: " + avError(rc));
 
         frame_.reset(av_frame_alloc());
@@ -373,8 +381,15 @@ const char* pathName(PathKind path) {
     return "?";
 }
 
+// Whole 16-pixel rows and cells of whole 8-pixel columns, so that block-based codecs keep the
+// cells apart.
 int barcodeHeight(int height) {
-    return std::max(8, height / 10);
+    return std::max(16, (height / 10 + 15) / 16 * 16);
+}
+
+int barcodeCellWidth(int width) {
+    const int w = width / kBarcodeCells;
+    return w >= 8 ? w / 8 * 8 : std::max(1, w);
 }
 
 bool validate(const MovieSpec& spec, std::string& error) {
@@ -498,13 +513,15 @@ uint8_t paletteIndex(uint8_t b, uint8_t g, uint8_t r) {
 }
 
 int readBarcode(const uint8_t* bgr, int width, int height, int stride) {
-    if (!bgr || width < kBarcodeCells || height < 8 || stride < width * 3) return -1;
+    if (!bgr || width < kBarcodeCells || height < 16 || stride < width * 3) return -1;
     const int bh = barcodeHeight(height);
+    const int cw = barcodeCellWidth(width);
     const int y0 = bh / 4, y1 = std::max(y0 + 1, bh - bh / 4);
     int bits[kBarcodeCells];
+    int erased = -1; // a cell neither black nor white, as lossy coders sometimes leave one
     for (int cell = 0; cell < kBarcodeCells; ++cell) {
         // Sample the middle half of the cell so that blurred edges do not count.
-        const int cx0 = cell * width / kBarcodeCells, cx1 = (cell + 1) * width / kBarcodeCells;
+        const int cx0 = cell * cw, cx1 = cx0 + cw;
         const int x0 = cx0 + (cx1 - cx0) / 4, x1 = std::max(x0 + 1, cx1 - (cx1 - cx0) / 4);
         long sum = 0, count = 0;
         for (int y = y0; y < y1; ++y)
@@ -514,16 +531,24 @@ int readBarcode(const uint8_t* bgr, int width, int height, int stride) {
                 count += 3;
             }
         const long mean = sum / count;
-        if (mean > 80 && mean < 175) return -1; // neither black nor white
         bits[cell] = mean >= 128;
+        if (mean > 64 && mean < 192) {
+            // One unclear data or parity cell can be restored from the parity; more cannot.
+            if (erased >= 0 || cell == 0 || cell == kBarcodeCells - 1) return -1;
+            erased = cell;
+        }
     }
     if (bits[0] != 1 || bits[kBarcodeCells - 1] != 0) return -1;
-    int value = 0, parity = 0;
-    for (int i = 0; i < kBarcodeBits; ++i) {
+    int parity = 0;
+    for (int cell = 1; cell <= kBarcodeBits + 1; ++cell)
+        if (cell != erased) parity ^= bits[cell];
+    if (erased >= 0)
+        bits[erased] = parity;
+    else if (parity != 0)
+        return -1;
+    int value = 0;
+    for (int i = 0; i < kBarcodeBits; ++i)
         value = (value << 1) | bits[1 + i];
-        parity ^= bits[1 + i];
-    }
-    if (parity != bits[kBarcodeCells - 2]) return -1;
     return value;
 }
 

@@ -4,11 +4,12 @@
 // and codec kinds. Also reads the barcode back, so tests can tell which frame a picture is.
 //
 // Picture layout (width W, height H):
-//   rows [0, barcodeHeight(H)) hold the barcode: kBarcodeCells equal cells across the width,
-//   cell 0 always white, cell kBarcodeCells-1 always black, cells 1..15 the frame number's
-//   bits (most significant first, white = 1), cell 16 an even-parity bit over those 15 bits.
-//   Below it a textured background; the object is drawn over the background and under the
-//   barcode.
+//   rows [0, barcodeHeight(H)) hold the barcode: kBarcodeCells cells of barcodeCellWidth(W)
+//   columns from the left edge (the rest of the strip black), cell 0 always white, cell
+//   kBarcodeCells-1 always black, cells 1..15 the frame number's bits (most significant first,
+//   white = 1), cell 16 an even-parity bit over those 15 bits. The reader restores one unclear
+//   (gray) data or parity cell from the parity. Below it a textured background; the object is drawn
+//   over the background and under the barcode.
 //
 // Truth file: one line per frame, "frame left top right bottom", decimal, right and bottom
 // exclusive, in picture pixels, the object's rectangle clipped to the picture. Lines starting
@@ -58,6 +59,8 @@ constexpr int kBarcodeCells = 18;
 constexpr int kBarcodeBits = 15;
 constexpr int kMaxFrames = (1 << kBarcodeBits) - 1;
 int barcodeHeight(int height);
+// Width of one barcode cell; columns right of the last cell stay black.
+int barcodeCellWidth(int width);
 
 // Checks sizes, frame count, rate, speed and kind; on failure returns false with a reason.
 bool validate(const MovieSpec& spec, std::string& error);

@@ -1,0 +1,67 @@
+#pragma once
+// Helpers of the frame source tests: a temporary folder, generated movies and a private cache.
+#include "tools/make_movie/MovieGen.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace qxm::video::testing {
+
+namespace fs = std::filesystem;
+
+struct TempFolder {
+    fs::path path;
+    TempFolder() {
+        std::string templ = (fs::temp_directory_path() / "qxm-video-XXXXXX").string();
+        path = mkdtemp(templ.data());
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+// Points XDG_CACHE_HOME at a fresh folder for the life of the object.
+struct PrivateCache {
+    TempFolder folder;
+    std::string saved;
+    bool hadSaved = false;
+    PrivateCache() {
+        if (const char* old = std::getenv("XDG_CACHE_HOME")) {
+            saved = old;
+            hadSaved = true;
+        }
+        setenv("XDG_CACHE_HOME", folder.path.c_str(), 1);
+    }
+    ~PrivateCache() {
+        if (hadSaved)
+            setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+        else
+            unsetenv("XDG_CACHE_HOME");
+    }
+    fs::path videoFolder() const { return folder.path / "qxm" / "video"; }
+};
+
+inline moviegen::MovieSpec specFor(const std::string& kind, int frames) {
+    moviegen::MovieSpec s;
+    s.kind = kind;
+    s.frames = frames;
+    s.path = moviegen::PathKind::Curved;
+    s.speed = 3;
+    return s;
+}
+
+// Writes a movie of the kind into folder and returns its path.
+inline std::string makeMovie(const TempFolder& folder, const moviegen::MovieSpec& spec,
+                             const std::string& stem = "movie") {
+    const std::string path = folder / (stem + moviegen::findKind(spec.kind)->extension);
+    std::string why;
+    EXPECT_TRUE(moviegen::writeMovie(path, spec, why)) << spec.kind << ": " << why;
+    return path;
+}
+
+} // namespace qxm::video::testing
