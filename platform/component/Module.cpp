@@ -1,0 +1,116 @@
+#include "platform/component/Module.h"
+
+#include "platform/component/ModuleEntries.h"
+
+#include <climits>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <new>
+
+namespace qxm {
+
+HRESULT ClassFactory::createInstance(IUnknown* outer, const Guid& iid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    try {
+        return create_ ? create_(iid, ppv) : E_UNEXPECTED;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT ClassFactory::lockServer(bool lock) {
+    life_.lock(lock);
+    return S_OK;
+}
+
+HRESULT getClassObjectFrom(std::span<const ClassObjectEntry> classes, const Guid* clsid,
+                           const Guid* iid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!clsid || !iid) return E_INVALIDARG;
+    for (const auto& c : classes)
+        if (c.clsid == *clsid && c.factory) return c.factory->queryInterface(*iid, ppv);
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+std::string modulePathOf(const void* address) {
+    Dl_info info{};
+    if (!dladdr(address, &info) || !info.dli_fname) return {};
+    char resolved[PATH_MAX];
+    if (!realpath(info.dli_fname, resolved)) return info.dli_fname;
+    return resolved;
+}
+
+HRESULT registerModule(const ModuleRegistration& m) {
+    try {
+        Registry reg;
+        if (m.typeLibrary) {
+            const TypeLibrary& lib = *m.typeLibrary;
+            TypeLibEntry e{
+                lib.libid,    lib.majorVersion, lib.minorVersion, lib.helpString,
+                m.modulePath, m.helpDir,        lib.lcid,         (lib.flags & TYPE_CONTROL) != 0};
+            if (failed(reg.registerTypeLib(e))) return SELFREG_E_TYPELIB;
+        }
+        for (ClassEntry c : m.classes) {
+            if (c.modulePath.empty()) c.modulePath = m.modulePath;
+            if (failed(reg.registerClass(c))) return SELFREG_E_CLASS;
+        }
+        if (m.categories.empty()) return S_OK;
+        std::unique_ptr<ICategoryManager> manager = createCategoryManager();
+        if (!manager) return S_OK;
+        for (const auto& cc : m.categories)
+            for (const auto& cat : cc.categories)
+                if (succeeded(manager->registerCategories(std::span(&cat, 1))))
+                    manager->registerClassImplCategories(cc.clsid, std::span(&cat.catid, 1));
+        return S_OK;
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
+}
+
+HRESULT unregisterModule(const ModuleRegistration& m) {
+    try {
+        Registry reg;
+        if (m.typeLibrary &&
+            failed(reg.unregisterTypeLib(m.typeLibrary->libid, m.typeLibrary->majorVersion,
+                                         m.typeLibrary->minorVersion)))
+            return SELFREG_E_TYPELIB;
+        for (const auto& c : m.classes)
+            if (failed(reg.unregisterClass(c.clsid))) return SELFREG_E_CLASS;
+        return S_OK;
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
+}
+
+HRESULT runModuleRegistration(const std::string& path, bool unregister, std::string* message) {
+    auto say = [&](std::string text) {
+        if (message) *message = std::move(text);
+    };
+    // A name without a slash would be searched on the library path; the tool means a file.
+    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        say("cannot load module " + path + ": " + (why ? why : "unknown error"));
+        return CO_E_DLLNOTFOUND;
+    }
+    const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    auto fn = reinterpret_cast<DllRegisterServerFn>(dlsym(handle, entry));
+    if (!fn) {
+        dlclose(handle);
+        say("module " + path + " has no entry " + entry);
+        return CO_E_ERRORINDLL;
+    }
+    HRESULT hr = fn();
+    dlclose(handle);
+    say(std::string(entry) + " in " + path + (succeeded(hr) ? " succeeded" : " failed: ") +
+        (succeeded(hr) ? "" : hresultMessage(hr)));
+    return hr;
+}
+
+} // namespace qxm

@@ -1,0 +1,7 @@
+// A module that can register but offers no class objects (no DllGetClassObject) and whose
+// registration fails.
+#include "platform/component/ModuleEntries.h"
+
+qxm::HRESULT DllRegisterServer() {
+    return qxm::E_FAIL;
+}
