@@ -53,10 +53,9 @@ int32_t Movie::open(const std::string& path, std::unique_ptr<Movie>& out) {
 
 bool Movie::dib(int32_t n, std::vector<uint8_t>& out) {
     if (n < 0 || n >= frameCount_) return false;
-    video::Frame frame;
-    if (!source_->read(n, frame)) return false;
-    out = video::packDib(frame);
-    return true;
+    if (!source_->read(n, frame_)) return false;
+    out = video::packDib(frame_);
+    return !out.empty();
 }
 
 } // namespace qxm::track

@@ -2,16 +2,13 @@
 // The frame source of the tracker: the movie kind rule, opening a movie, and handing every
 // frame over as a packed device-independent bitmap. The bitmap parsing (GrayFrame.h) and the
 // frame pair cache (FramePair.h) only see DibSource, so they run on any supplier of bitmaps.
+#include "platform/video/FrameSource.h"
 #include "tracking/GrayFrame.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace qxm::video {
-class FrameSource;
-}
 
 namespace qxm::track {
 
@@ -60,6 +57,7 @@ public:
 private:
     Movie() = default;
     std::unique_ptr<video::FrameSource> source_;
+    video::Frame frame_; // reused between frames
     int32_t width_ = 0, height_ = 0, frameCount_ = 0;
 };
 
