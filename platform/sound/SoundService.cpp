@@ -1,0 +1,52 @@
+#include "platform/sound/SoundService.h"
+
+#include <mutex>
+
+namespace qxm::sound {
+namespace {
+
+struct ServiceState {
+    std::mutex mutex;
+    std::vector<SoundRequest> requests;
+    SoundHandler handler;
+};
+
+ServiceState& service() {
+    static ServiceState state;
+    return state;
+}
+
+} // namespace
+
+bool playSound(const std::string& file, bool async, bool noDefault) {
+    ServiceState& s = service();
+    SoundHandler handler;
+    SoundRequest request{file, async, noDefault};
+    {
+        const std::lock_guard lock(s.mutex);
+        s.requests.push_back(request);
+        handler = s.handler;
+    }
+    return handler ? handler(request) : true;
+}
+
+std::vector<SoundRequest> requests() {
+    ServiceState& s = service();
+    const std::lock_guard lock(s.mutex);
+    return s.requests;
+}
+
+void clearRequests() {
+    ServiceState& s = service();
+    const std::lock_guard lock(s.mutex);
+    s.requests.clear();
+}
+
+SoundHandler setSoundHandler(SoundHandler handler) {
+    ServiceState& s = service();
+    const std::lock_guard lock(s.mutex);
+    std::swap(s.handler, handler);
+    return handler;
+}
+
+} // namespace qxm::sound
