@@ -291,6 +291,18 @@ int32_t Tracker::trackStep(int32_t a, int32_t b, const Rect& r, Track& t, Rect& 
     return trackStep(m, b, atM, t, out);
 }
 
+int32_t Tracker::walkStep(int32_t p, int32_t d, Rect& m, Track& t) {
+    Rect found;
+    const int32_t c = trackStep(p, d, m, t, found);
+    if (c <= kImageLibrary) {
+        restoreAll();
+        return c;
+    }
+    m = found;
+    accept_ = savedAccept_;
+    return c;
+}
+
 void Tracker::remember() {
     savedSw_ = sw_;
     savedSh_ = sh_;
@@ -320,14 +332,7 @@ int32_t Tracker::forward(int32_t s, int32_t e, const Rect& S, const Rect& E, Tra
         return c;
     }
     while (d != p) {
-        Rect found;
-        const int32_t c = trackStep(p, d, m, f, found);
-        if (c <= kImageLibrary) {
-            restoreAll();
-            return c;
-        }
-        m = found;
-        accept_ = savedAccept_;
+        if (int32_t c = walkStep(p, d, m, f); c <= kImageLibrary) return c;
         p = d;
         d = int32_t(std::min<int64_t>(int64_t(d) + step, e));
     }
@@ -363,14 +368,7 @@ int32_t Tracker::backward(const Track& f, Track& b) {
     if (h >= limit) {
         int32_t p = e;
         while (p != h) {
-            Rect found;
-            const int32_t c = trackStep(p, h, m, b, found);
-            if (c <= kImageLibrary) {
-                restoreAll();
-                return c;
-            }
-            m = found;
-            accept_ = savedAccept_;
+            if (int32_t c = walkStep(p, h, m, b); c <= kImageLibrary) return c;
             while (pos >= 0 && f.records[pos].frame > h)
                 --pos;
             if (pos >= 0 && f.records[pos].frame == h) {

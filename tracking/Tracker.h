@@ -92,6 +92,9 @@ public:
 
 private:
     Area searchArea(double cx, double cy) const;
+    // One step of a walk from p to d with model m into t: m becomes the rectangle found and
+    // the acceptance threshold its remembered value; -3 and below restore every working value.
+    int32_t walkStep(int32_t p, int32_t d, Rect& m, Track& t);
     void remember();
     void restoreAll();
     const Params& p_;
