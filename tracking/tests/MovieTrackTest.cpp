@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -98,8 +99,9 @@ TEST_F(MovieTrack, StraightPathUncompressedAndMpeg4) {
         EXPECT_EQ(rating, 0) << kind;
         const double thinned = meanIou(movie, truth, "");
         EXPECT_GE(thinned, 0.8) << kind;
-        RecordProperty(std::string(kind) + "_iou",
-                       std::to_string(exact) + " " + std::to_string(thinned));
+        std::string key = kind;
+        std::replace(key.begin(), key.end(), '-', '_');
+        RecordProperty(key + "_iou", std::to_string(exact) + " " + std::to_string(thinned));
     }
 }
 
