@@ -36,6 +36,7 @@ void closeContext() {
 
 int32_t openContext(std::unique_ptr<DibSource> movie, int32_t width, int32_t height,
                     const char* iniPath) {
+    closeContext(); // a context still open is released first
     Context& c = context();
     c.movie = std::move(movie);
     c.width = width;
