@@ -44,27 +44,28 @@ Dispatchable::Dispatchable(InterfaceInfo header, std::string errorSource)
     std::vector<MemberInfo> given;
     given.swap(info_.members);
     for (auto& m : given)
-        add(std::move(m), Entry{});
+        add(std::make_shared<const Entry>(Entry{std::move(m), {}, {}, {}}));
 }
 
 Dispatchable::~Dispatchable() = default;
 
-void Dispatchable::add(MemberInfo info, Entry entry) {
+void Dispatchable::add(std::shared_ptr<const Entry> entry) {
+    const MemberInfo& info = entry->info;
     if (entries_.count(info.id) || info_.find(info.name))
         throw std::logic_error("dispatch member declared twice: " + info.name);
-    entries_.emplace(info.id, std::make_pair(info_.members.size(), std::move(entry)));
-    info_.members.push_back(std::move(info));
+    info_.members.push_back(info);
+    entries_.emplace(info.id, std::move(entry));
 }
 
 void Dispatchable::declareProperty(MemberInfo info, Getter get, Setter put) {
     info.kind = MemberKind::Property;
     if (!put) info.flags |= MEMBER_READONLY;
-    add(std::move(info), Entry{std::move(get), std::move(put), {}});
+    add(std::make_shared<const Entry>(Entry{std::move(info), std::move(get), std::move(put), {}}));
 }
 
 void Dispatchable::declareMethod(MemberInfo info, Method call) {
     info.kind = MemberKind::Method;
-    add(std::move(info), Entry{{}, {}, std::move(call)});
+    add(std::make_shared<const Entry>(Entry{std::move(info), {}, {}, std::move(call)}));
 }
 
 HRESULT Dispatchable::dispatchIdOfName(std::string_view name, DispId& id) const {
@@ -115,9 +116,9 @@ HRESULT Dispatchable::dispatchInvoke(DispId id, std::uint16_t flags, Args args, 
                                      ExcepInfo* excep, std::uint32_t* argErr) {
     auto it = entries_.find(id);
     if (it == entries_.end()) return DISP_E_MEMBERNOTFOUND;
-    // Copies: a handler may declare further members, which would move the table.
-    const MemberInfo member = info_.members[it->second.first];
-    const Entry entry = it->second.second;
+    const std::shared_ptr<const Entry> held = it->second;
+    const Entry& entry = *held;
+    const MemberInfo& member = entry.info;
     try {
         std::vector<Variant> converted;
         Variant value;
@@ -161,47 +162,23 @@ HRESULT Dispatchable::dispatchInvoke(DispId id, std::uint16_t flags, Args args, 
     }
 }
 
-HRESULT ConnectionPoint::advise(IDispatch* sink, std::uint32_t& cookie) {
-    if (!sink) return E_POINTER;
-    std::lock_guard lock(mutex_);
-    cookie = nextCookie_++;
-    sinks_.emplace(cookie, ComPtr<IDispatch>(sink));
-    return S_OK;
-}
-
-HRESULT ConnectionPoint::unadvise(std::uint32_t cookie) {
-    ComPtr<IDispatch> gone; // released outside the lock
-    std::lock_guard lock(mutex_);
-    auto it = sinks_.find(cookie);
-    if (it == sinks_.end()) return CONNECT_E_NOCONNECTION;
-    gone = std::move(it->second);
-    sinks_.erase(it);
-    return S_OK;
-}
-
-std::size_t ConnectionPoint::sinkCount() const {
-    std::lock_guard lock(mutex_);
-    return sinks_.size();
-}
-
 void ConnectionPoint::fire(DispId id, Args args) {
-    std::vector<std::uint32_t> cookies;
-    {
-        std::lock_guard lock(mutex_);
-        for (const auto& [cookie, sink] : sinks_)
-            cookies.push_back(cookie);
-    }
-    for (std::uint32_t cookie : cookies) {
-        ComPtr<IDispatch> sink; // keeps the sink alive through its own call
-        {
-            std::lock_guard lock(mutex_);
-            auto it = sinks_.find(cookie);
-            if (it == sinks_.end()) continue;
-            sink = it->second;
-        }
+    sinks_.forEach([&](IDispatch& sink) {
         Variant ignored;
-        sink->invoke(id, DISPATCH_METHOD, args, &ignored);
-    }
+        sink.invoke(id, DISPATCH_METHOD, args, &ignored);
+    });
+}
+
+void PropertyNotifier::changed(DispId id) {
+    sinks_.forEach([&](IPropertyNotifySink& sink) { sink.onChanged(id); });
+}
+
+bool PropertyNotifier::requestEdit(DispId id) {
+    bool allowed = true;
+    sinks_.forEach([&](IPropertyNotifySink& sink) {
+        if (allowed && sink.onRequestEdit(id) == S_FALSE) allowed = false;
+    });
+    return allowed;
 }
 
 namespace {

@@ -31,6 +31,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -102,17 +103,19 @@ protected:
 
 private:
     struct Entry {
+        MemberInfo info;
         Getter get;
         Setter put;
         Method call;
     };
     HRESULT convertArgs(const MemberInfo& m, Args args, std::size_t extra,
                         std::vector<Variant>& out, std::uint32_t* argErr) const;
-    void add(MemberInfo info, Entry entry);
+    void add(std::shared_ptr<const Entry> entry);
 
     InterfaceInfo info_;
     std::string errorSource_;
-    std::map<DispId, std::pair<std::size_t, Entry>> entries_; // id -> index into info_.members
+    // Shared: a call keeps its entry alive even when a handler declares further members.
+    std::map<DispId, std::shared_ptr<const Entry>> entries_;
 };
 
 // An object dispatching a member table: IDispatch plus any further interfaces Extra.
@@ -147,17 +150,67 @@ public:
     virtual HRESULT unadvise(std::uint32_t cookie) = 0;
 };
 
-// The sinks of one outgoing interface, for an object implementing IEventSource.
-// Delivery goes to the sinks connected when fire starts, in connection order; a sink that is
-// disconnected during delivery (by itself or by another sink) receives nothing more, a sink
-// connected during delivery receives the next event. Sinks' results are ignored.
+// Connected sinks with cookies, safe to change while being walked: forEach visits the sinks
+// connected when it starts, in connection order, skipping any disconnected meanwhile (by a
+// visited sink or anyone else) and holding a reference to each sink through its visit.
+template <class Sink> class SinkList {
+public:
+    HRESULT advise(Sink* sink, std::uint32_t& cookie) {
+        if (!sink) return E_POINTER;
+        std::lock_guard lock(mutex_);
+        cookie = nextCookie_++;
+        sinks_.emplace(cookie, ComPtr<Sink>(sink));
+        return S_OK;
+    }
+    // CONNECT_E_NOCONNECTION for an unknown cookie.
+    HRESULT unadvise(std::uint32_t cookie) {
+        ComPtr<Sink> gone; // released after the lock
+        std::lock_guard lock(mutex_);
+        auto it = sinks_.find(cookie);
+        if (it == sinks_.end()) return CONNECT_E_NOCONNECTION;
+        gone = std::move(it->second);
+        sinks_.erase(it);
+        return S_OK;
+    }
+    std::size_t size() const {
+        std::lock_guard lock(mutex_);
+        return sinks_.size();
+    }
+    template <class F> void forEach(F visit) {
+        std::vector<std::uint32_t> cookies;
+        {
+            std::lock_guard lock(mutex_);
+            for (const auto& entry : sinks_)
+                cookies.push_back(entry.first);
+        }
+        for (std::uint32_t cookie : cookies) {
+            ComPtr<Sink> sink;
+            {
+                std::lock_guard lock(mutex_);
+                auto it = sinks_.find(cookie);
+                if (it == sinks_.end()) continue;
+                sink = it->second;
+            }
+            visit(*sink);
+        }
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::uint32_t nextCookie_ = 1;
+    std::map<std::uint32_t, ComPtr<Sink>> sinks_;
+};
+
+// The sinks of one outgoing interface, for an object implementing IEventSource. Delivery
+// follows SinkList::forEach (a sink connected during delivery receives the next event);
+// sinks' results are ignored.
 class ConnectionPoint {
 public:
     explicit ConnectionPoint(Guid eventIid = IID_NULL) : iid_(eventIid) {}
     const Guid& eventIid() const { return iid_; }
-    HRESULT advise(IDispatch* sink, std::uint32_t& cookie);
-    HRESULT unadvise(std::uint32_t cookie);
-    std::size_t sinkCount() const;
+    HRESULT advise(IDispatch* sink, std::uint32_t& cookie) { return sinks_.advise(sink, cookie); }
+    HRESULT unadvise(std::uint32_t cookie) { return sinks_.unadvise(cookie); }
+    std::size_t sinkCount() const { return sinks_.size(); }
     void fire(DispId id, Args args = {});
     void fire(DispId id, std::initializer_list<Variant> args) {
         fire(id, Args(args.begin(), args.size()));
@@ -165,9 +218,47 @@ public:
 
 private:
     Guid iid_;
-    mutable std::mutex mutex_;
-    std::uint32_t nextCookie_ = 1;
-    std::map<std::uint32_t, ComPtr<IDispatch>> sinks_;
+    SinkList<IDispatch> sinks_;
+};
+
+// Property-change notification: what a container connects to hear that a property changed
+// (the stand-in of bindable properties' notifications).
+inline constexpr Guid IID_IPropertyNotifySink =
+    Guid::literal("{9BFBBC02-EFF1-101A-84ED-00AA00341D07}");
+
+class IPropertyNotifySink : public IUnknown {
+public:
+    static constexpr Guid iid = IID_IPropertyNotifySink;
+    using Base = IUnknown;
+    virtual HRESULT onChanged(DispId id) = 0;
+    // S_OK allows the change, S_FALSE refuses it.
+    virtual HRESULT onRequestEdit(DispId id) = 0;
+};
+
+// Offered by objects that notify property changes.
+class IPropertyNotifySource : public IUnknown {
+public:
+    static constexpr Guid iid = Guid::literal("{6E1B4C10-5F2A-4D3B-8C7E-3A9F0B1D2E41}");
+    using Base = IUnknown;
+    virtual HRESULT advisePropertyNotify(IPropertyNotifySink* sink, std::uint32_t& cookie) = 0;
+    virtual HRESULT unadvisePropertyNotify(std::uint32_t cookie) = 0;
+};
+
+// The sinks of property-change notification, for an object implementing IPropertyNotifySource.
+class PropertyNotifier {
+public:
+    HRESULT advise(IPropertyNotifySink* sink, std::uint32_t& cookie) {
+        return sinks_.advise(sink, cookie);
+    }
+    HRESULT unadvise(std::uint32_t cookie) { return sinks_.unadvise(cookie); }
+    std::size_t sinkCount() const { return sinks_.size(); }
+    // Tells every sink that the property changed.
+    void changed(DispId id);
+    // Whether every sink allows the change (true without sinks).
+    bool requestEdit(DispId id);
+
+private:
+    SinkList<IPropertyNotifySink> sinks_;
 };
 
 // A sink that hands every event to a function: what containers and tests connect.

@@ -294,3 +294,44 @@ TEST(Events, SinkConnectedDuringDeliveryGetsTheNextEvent) {
     EXPECT_EQ(s.log[2].sink, 2);
     EXPECT_EQ(s.log[2].id, 2);
 }
+
+namespace {
+
+class NotifySink : public Object<IPropertyNotifySink> {
+public:
+    std::vector<DispId> changed;
+    std::vector<DispId> asked;
+    HRESULT answer = S_OK;
+    std::function<void()> onChange;
+    HRESULT onChanged(DispId id) override {
+        changed.push_back(id);
+        if (onChange) onChange();
+        return S_OK;
+    }
+    HRESULT onRequestEdit(DispId id) override {
+        asked.push_back(id);
+        return answer;
+    }
+};
+
+} // namespace
+
+TEST(PropertyNotify, ChangesReachSinksAndAnyRefusalWins) {
+    PropertyNotifier n;
+    auto a = makeObject<NotifySink>();
+    auto b = makeObject<NotifySink>();
+    std::uint32_t ca = 0, cb = 0;
+    ASSERT_EQ(n.advise(a.get(), ca), S_OK);
+    ASSERT_EQ(n.advise(b.get(), cb), S_OK);
+    EXPECT_TRUE(n.requestEdit(4));
+    b->answer = S_FALSE;
+    EXPECT_FALSE(n.requestEdit(15));
+    EXPECT_EQ(a->asked, (std::vector<DispId>{4, 15}));
+    a->onChange = [&] { n.unadvise(cb); }; // b goes before its turn
+    n.changed(4);
+    EXPECT_EQ(a->changed, std::vector<DispId>{4});
+    EXPECT_TRUE(b->changed.empty());
+    EXPECT_EQ(n.sinkCount(), 1u);
+    EXPECT_EQ(n.unadvise(cb), CONNECT_E_NOCONNECTION);
+    EXPECT_TRUE(n.requestEdit(1)); // b is gone, a allows
+}
