@@ -612,10 +612,17 @@ bool MovieEngine::setMovieWindowSize(int32_t mode) {
     return true;
 }
 
+QSize MovieEngine::sizeHint() const {
+    QSize picture = pictureSizeFor(windowSize_);
+    if (!picture.isValid()) picture = QSize(320, 240);
+    return {picture.width(), picture.height() + console_->panelHeight()};
+}
+
 void MovieEngine::applyWindowSize() {
     const QSize picture = pictureSizeFor(windowSize_);
     if (picture.isValid()) resize(picture.width(), picture.height() + console_->panelHeight());
     layoutChildren();
+    updateGeometry();
 }
 
 void MovieEngine::layoutChildren() {

@@ -179,6 +179,10 @@ signals:
     void mouseUp(short button, short shift, int x, int y);
     void dblClick();
 
+public:
+    // The picture's size under the window size mode plus the panel (for layouts).
+    QSize sizeHint() const override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
         window.adjustSize();
         if (parser.isSet(frame)) engine->setCurrentPosition(parser.value(frame).toDouble());
         if (parser.isSet(grab)) {
-            const bool saved = window.grab().save(parser.value(grab), "PNG");
+            const QPixmap picture = window.grab();
+            const bool saved = !picture.isNull() && picture.save(parser.value(grab), "PNG");
             if (!saved)
                 std::fprintf(stderr, "qxm-engine-demo: cannot write %s\n",
                              qPrintable(parser.value(grab)));
