@@ -37,17 +37,22 @@ int pick(std::mt19937& rng, int lo, int hi) {
     return std::uniform_int_distribution<int>(lo, hi)(rng);
 }
 
-// Rough count of pixel visits of the reference at the top level, to keep every case cheap
-// enough for a test run: whole scans at fine levels with big models are left out.
-double topLevelCost(const Case& c, int W, int H, int sx, int sy, int sw, int sh) {
+// Rough count of pixel visits of the reference (a full scan at the top level, then about
+// 6 x 6 windows per peak at every finer level), to keep every case cheap enough for a test
+// run. The peak count is a guess from the acceptance threshold.
+double referenceCost(const Case& c, int W, int H, int sx, int sy, int sw, int sh) {
     const int hw = (c.mw - 1) / 2, hh = (c.mh - 1) / 2;
     const int x0 = std::max(sx - hw, 0), y0 = std::max(sy - hh, 0);
     const int x1 = std::min(sx + sw - 1 + hw, W - 1), y1 = std::min(sy + sh - 1 + hh, H - 1);
     const int depth = qxm::imref::pyramidDepth(c.mw, c.mh, x1 - x0 + 1, y1 - y0 + 1);
     const int top = std::min(depth, c.params.firstLevel);
-    const double scale = double(1 << top);
-    return (sw / scale + c.mw / scale) * (sh / scale + c.mh / scale) * (c.mw / scale) *
-           (c.mh / scale);
+    const int bottom = std::min(c.params.lastLevel, top);
+    auto modelPixels = [&](int k) { return (c.mw >> k) * double(c.mh >> k) + 1; };
+    const double positions = (sw / double(1 << top) + 2) * (sh / double(1 << top) + 2);
+    const double share = c.params.accept == 0 ? 1 / 6.0 : c.params.accept <= 10 ? 1 / 10.0 : 1 / 30.0;
+    double perPeak = 0;
+    for (int k = bottom; k < top; ++k) perPeak += 36 * modelPixels(k) * double(1 << (top - 1 - k));
+    return positions * modelPixels(top) + positions * share * perPeak;
 }
 
 Case makeCase(unsigned seed) {
@@ -65,7 +70,7 @@ Case makeCase(unsigned seed) {
         W = pick(rng, 400, 1024);
         H = pick(rng, 400, 1024);
     }
-    const bool bright = sizeKind >= 97; // large bright models: products beyond 2^53
+    const bool bright = sizeKind >= 99; // large bright models: products beyond 2^53
     const Content kind = Content(pick(rng, 0, 4));
     c.source = qxm::imref::makeContent(W, H, kind, rng);
     if (bright)
@@ -96,17 +101,21 @@ Case makeCase(unsigned seed) {
     c.params.firstLevel = pick(rng, 0, 7);
     c.params.lastLevel = pick(rng, 0, c.params.firstLevel);
     c.capacity = pick(rng, 1, 50);
+    if (bright) { // the big model itself must be searched at level 0
+        c.params.firstLevel = pick(rng, 0, 2);
+        c.params.lastLevel = 0;
+    }
 
     const int cx = c.mx + (c.mw - 1) / 2, cy = c.my + (c.mh - 1) / 2;
     for (int attempt = 0;; ++attempt) {
         int sx, sy, sw, sh;
-        switch (attempt > 20 ? 0 : pick(rng, 0, 5)) {
-        case 0: // one centre
+        switch (attempt > 20 || bright ? 1 : pick(rng, 0, 9)) {
+        case 0: // one centre (an even-sized model has no whole window there)
             sx = cx, sy = cy, sw = 1, sh = 1;
             c.ax = sx, c.ay = sy, c.aw = 1, c.ah = 1;
             break;
         case 1: { // around the true place
-            const int r = pick(rng, 1, 40);
+            const int r = attempt > 20 || bright ? pick(rng, 0, 3) : pick(rng, 1, 40);
             sx = std::max(cx - r, 0), sy = std::max(cy - r, 0);
             sw = std::min(cx + r, W - 1) - sx + 1, sh = std::min(cy + r, H - 1) - sy + 1;
             c.ax = sx, c.ay = sy, c.aw = sw, c.ah = sh;
@@ -116,7 +125,9 @@ Case makeCase(unsigned seed) {
             sx = 0, sy = 0, sw = W, sh = H;
             c.ax = c.ay = c.aw = c.ah = -1;
             break;
-        case 3: { // touching a border
+        case 3:
+        case 4:
+        case 5: { // touching a border
             sw = pick(rng, 1, W), sh = pick(rng, 1, H);
             sx = pick(rng, 0, 1) ? 0 : W - sw;
             sy = pick(rng, 0, 1) ? 0 : H - sh;
@@ -130,8 +141,8 @@ Case makeCase(unsigned seed) {
             break;
         }
         c.target.sx = sx, c.target.sy = sy, c.target.sw = sw, c.target.sh = sh;
-        if (topLevelCost(c, W, H, sx, sy, sw, sh) < 4e6) break;
-        if (attempt > 40 && c.params.firstLevel < 7) ++c.params.firstLevel;
+        if (bright || attempt > 60 || referenceCost(c, W, H, sx, sy, sw, sh) < 4e6) break;
+        if (attempt > 20 && c.params.accept < 50) c.params.accept = 50;
     }
     return c;
 }
