@@ -12,12 +12,29 @@
 
 namespace qxm::engine::test {
 
+namespace {
+
+std::unique_ptr<QApplication> g_application;
+
+// The application lives from the first test to the last and goes before the program's exit,
+// while Qt's own globals still exist.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { app(); }
+    void TearDown() override { g_application.reset(); }
+};
+
+[[maybe_unused]] ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+} // namespace
+
 QApplication& app() {
     static int argc = 1;
     static char name[] = "engine_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
+    if (!g_application) g_application = std::make_unique<QApplication>(argc, argv);
+    return *g_application;
 }
 
 std::string tempPath(const std::string& name) {
