@@ -203,6 +203,18 @@ const char* const kClassKeys[] = {
     "threading",   "control", "insertable",     "toolbox-bitmap",
     "misc-status", "typelib", "typelib-version"};
 
+// Reads the registry and finds one section; missing is `missing` with "<what> is not registered".
+HRESULT findSection(const Registry& reg, RegistryData& data, std::string_view kind,
+                    const std::string& key, HRESULT missing, const std::string& what,
+                    std::string* error, const RegistrySection*& out) {
+    HRESULT hr = reg.read(data, error);
+    if (failed(hr)) return hr;
+    out = data.find(kind, key);
+    if (out) return S_OK;
+    setError(error, what + " is not registered");
+    return missing;
+}
+
 } // namespace
 
 const std::string* RegistrySection::get(std::string_view name) const {
@@ -430,13 +442,10 @@ HRESULT Registry::unregisterClass(const Guid& clsid, std::string* error) {
 
 HRESULT Registry::findClass(const Guid& clsid, ClassEntry& out, std::string* error) const {
     RegistryData data;
-    HRESULT hr = read(data, error);
+    const RegistrySection* s = nullptr;
+    HRESULT hr = findSection(*this, data, "class", clsid.toString(), REGDB_E_CLASSNOTREG,
+                             "class " + clsid.toString(), error, s);
     if (failed(hr)) return hr;
-    const RegistrySection* s = data.find("class", clsid.toString());
-    if (!s) {
-        setError(error, "class " + clsid.toString() + " is not registered");
-        return REGDB_E_CLASSNOTREG;
-    }
     auto bad = [&](const char* key) {
         setError(error, "class " + clsid.toString() + ": unreadable " + key + " in " + path_);
         return REGDB_E_INVALIDVALUE;
@@ -522,13 +531,11 @@ HRESULT Registry::unregisterTypeLib(const Guid& libid, std::uint16_t major, std:
 HRESULT Registry::findTypeLib(const Guid& libid, std::uint16_t major, std::uint16_t minor,
                               TypeLibEntry& out, std::string* error) const {
     RegistryData data;
-    HRESULT hr = read(data, error);
+    const RegistrySection* s = nullptr;
+    const std::string key = versionKey(libid, major, minor);
+    HRESULT hr = findSection(*this, data, "typelib", key, TYPE_E_LIBNOTREGISTERED,
+                             "type library " + key, error, s);
     if (failed(hr)) return hr;
-    const RegistrySection* s = data.find("typelib", versionKey(libid, major, minor));
-    if (!s) {
-        setError(error, "type library " + versionKey(libid, major, minor) + " is not registered");
-        return TYPE_E_LIBNOTREGISTERED;
-    }
     TypeLibEntry e;
     e.libid = libid;
     e.majorVersion = major;
@@ -564,13 +571,10 @@ HRESULT Registry::unregisterCategory(const Guid& catid, std::string* error) {
 
 HRESULT Registry::findCategory(const Guid& catid, CategoryEntry& out, std::string* error) const {
     RegistryData data;
-    HRESULT hr = read(data, error);
+    const RegistrySection* s = nullptr;
+    HRESULT hr = findSection(*this, data, "category", catid.toString(), REGDB_E_KEYMISSING,
+                             "category " + catid.toString(), error, s);
     if (failed(hr)) return hr;
-    const RegistrySection* s = data.find("category", catid.toString());
-    if (!s) {
-        setError(error, "category " + catid.toString() + " is not registered");
-        return REGDB_E_KEYMISSING;
-    }
     CategoryEntry e;
     e.catid = catid;
     for (const auto& [k, v] : s->values) {

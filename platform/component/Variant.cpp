@@ -160,61 +160,47 @@ HRESULT Variant::toBool(bool& out) const {
     }
 }
 
-HRESULT Variant::toR8(double& out) const {
+std::optional<std::int32_t> Variant::integer() const {
     switch (value_.index()) {
     case 0:
-        out = 0;
-        return S_OK;
+        return 0;
     case 1:
-        out = std::get<bool>(value_) ? -1.0 : 0.0;
-        return S_OK;
+        return std::get<bool>(value_) ? -1 : 0;
     case 2:
-        out = std::get<std::int16_t>(value_);
-        return S_OK;
+        return std::get<std::int16_t>(value_);
     case 3:
-        out = std::get<std::int32_t>(value_);
+        return std::get<std::int32_t>(value_);
+    default:
+        return std::nullopt;
+    }
+}
+
+HRESULT Variant::toR8(double& out) const {
+    if (auto i = integer()) {
+        out = *i;
         return S_OK;
-    case 4:
+    }
+    if (value_.index() == 4) {
         out = std::get<double>(value_);
         return S_OK;
-    default:
-        return parseNumber(std::get<std::string>(value_), out);
     }
+    return parseNumber(std::get<std::string>(value_), out);
 }
 
 HRESULT Variant::toI4(std::int32_t& out) const {
-    switch (value_.index()) {
-    case 0:
-        out = 0;
+    if (auto i = integer()) {
+        out = *i;
         return S_OK;
-    case 1:
-        out = std::get<bool>(value_) ? -1 : 0;
-        return S_OK;
-    case 2:
-        out = std::get<std::int16_t>(value_);
-        return S_OK;
-    case 3:
-        out = std::get<std::int32_t>(value_);
-        return S_OK;
-    default: {
-        double d = 0;
-        HRESULT hr = toR8(d);
-        return failed(hr) ? hr : doubleToInt(d, out);
     }
-    }
+    double d = 0;
+    HRESULT hr = toR8(d);
+    return failed(hr) ? hr : doubleToInt(d, out);
 }
 
 HRESULT Variant::toI2(std::int16_t& out) const {
-    if (value_.index() == 3) {
-        std::int32_t v = std::get<std::int32_t>(value_);
-        if (v < -32768 || v > 32767) return DISP_E_OVERFLOW;
-        out = std::int16_t(v);
-        return S_OK;
-    }
-    if (value_.index() <= 2) {
-        std::int32_t v = 0;
-        toI4(v);
-        out = std::int16_t(v);
+    if (auto i = integer()) {
+        if (*i < -32768 || *i > 32767) return DISP_E_OVERFLOW;
+        out = std::int16_t(*i);
         return S_OK;
     }
     double d = 0;

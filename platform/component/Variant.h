@@ -10,6 +10,7 @@
 #include "platform/component/HResult.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -68,6 +69,7 @@ public:
     friend bool operator==(const Variant&, const Variant&) = default;
 
 private:
+    std::optional<std::int32_t> integer() const; // empty, boolean or integer values
     std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, std::string> value_;
 };
 
