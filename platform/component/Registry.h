@@ -25,8 +25,12 @@
 //   clsid = "{CLSID}"
 //   curver = "QXMOVIE.QXMovieCtrl.2"
 //
-//   [typelib {LIBID} 2.0]            a registered type library
-//   name = "QX-MOVIE ActiveX"  module = "..."  help-dir = "..."  flags = "control"  lcid = "0"
+//   [typelib {LIBID} 2.0]            a registered type library (version major.minor)
+//   name = "QX-MOVIE ActiveX"
+//   module = "/path/to/libqxmovie.so"
+//   help-dir = ""
+//   lcid = "0"
+//   flags = "control"
 //
 //   [category {CATID}]               a component category, one description a locale
 //   description.1033 = "Controls that are safely scriptable"
