@@ -151,21 +151,23 @@ int CQXMovieCtrl::CreateEngine() {
     first->setAutoRewind(false);
     first->setEnableContextMenu(false);
 
-    // The stored values go through the setters, which now reach the engine.
-    try {
-        setAutoRepeat(state_.AutoRepeat);
-        setPlaybackRate(state_.PlaybackRate);
-        if (first->ShowTracker() != state_.ShowTracker) first->setShowTracker(state_.ShowTracker);
-        if (first->ShowControls() != state_.ShowControls)
-            first->setShowControls(state_.ShowControls);
-        if (first->ShowDisplay() != state_.ShowDisplay) first->setShowDisplay(state_.ShowDisplay);
-        if (first->MovieWindowSize() != state_.MovieWindowSetting)
-            setMovieWindowSetting(state_.MovieWindowSetting);
-        if (first->FullScreenMode() != state_.FullScreenMode)
-            setFullScreenMode(state_.FullScreenMode);
-    } catch (const ComError&) {
-        // A persisted value out of range keeps the engine's own setting.
-    }
+    // The stored values go through the setters, which now reach the engine. A persisted value
+    // out of range leaves the engine's own setting for that one property.
+    auto apply = [](auto&& setter) {
+        try {
+            setter();
+        } catch (const ComError&) {
+        }
+    };
+    apply([&] { setAutoRepeat(state_.AutoRepeat); });
+    apply([&] { setPlaybackRate(state_.PlaybackRate); });
+    if (first->ShowTracker() != state_.ShowTracker) first->setShowTracker(state_.ShowTracker);
+    if (first->ShowControls() != state_.ShowControls) first->setShowControls(state_.ShowControls);
+    if (first->ShowDisplay() != state_.ShowDisplay) first->setShowDisplay(state_.ShowDisplay);
+    if (first->MovieWindowSize() != state_.MovieWindowSetting)
+        apply([&] { setMovieWindowSetting(state_.MovieWindowSetting); });
+    if (first->FullScreenMode() != state_.FullScreenMode)
+        apply([&] { setFullScreenMode(state_.FullScreenMode); });
     if (!state_.MovieFile.empty()) {
         engineError_ = 0;
         const std::string resolved = ResolveMoviePath(state_.MovieFile);
@@ -391,7 +393,7 @@ void CQXMovieCtrl::onMouseUp(short button, short shift, int x, int y) {
     QPointer<CQXMovieCtrl> self(this);
     if ((lastButton_ & engine::kRightButton) && state_.EnableContextMenu) {
         shownMenu_ = buildContextMenu();
-        shownMenu_->popup(renderer_->mapToGlobal(QPoint(x, y)));
+        shownMenu_->popup(mapToGlobal(QPoint(x, y)));
     }
     if (self)
         fire(EVENTID_MouseUp,

@@ -5,6 +5,8 @@
 #include "platform/engine/ControlConsole.h"
 #include "platform/prompter/Prompter.h"
 
+#include <cstdlib>
+
 using namespace qxm;
 using namespace qxm::qxmovie;
 using namespace qxm::qxmovie::testing;
@@ -231,6 +233,8 @@ TEST_F(PlaybackTest, LayoutWithAndWithoutTheControlPanel) {
               QRect((w - picture.width() + 4) / 2, (a - picture.height() + 2) / 2, picture.width(),
                     picture.height()));
 
+    if (const char* out = std::getenv("QXM_CONTROL_LAYOUT_SHOT")) c->grab().save(out);
+
     // Without the panel (nothing of it shown) the picture fills the area, aspect or not.
     site.grantSizes = false;
     ASSERT_EQ(put(*c, "ShowControls", Variant(false)), S_OK);
@@ -321,4 +325,18 @@ TEST_F(PlaybackTest, EngineIsMadeFromItsSavedStateWithTheStoredSettings) {
     c.closeControl();
     EXPECT_EQ(c.engine(), nullptr);
     EXPECT_EQ(c.MovieFile(), "");
+}
+
+TEST_F(PlaybackTest, APersistedValueOutOfRangeSkipsOnlyThatSetting) {
+    QXMovieState st;
+    st.PlaybackRate = 7;
+    st.MovieWindowSetting = 9;
+    st.ShowTracker = false;
+    st.FullScreenMode = false;
+    auto c = makeControl(st);
+    ASSERT_TRUE(c->engine());
+    EXPECT_EQ(c->engine()->Rate(), 1.0);
+    EXPECT_EQ(c->engine()->MovieWindowSize(), 0);
+    EXPECT_FALSE(c->engine()->ShowTracker());
+    EXPECT_EQ(c->PlaybackRate(), 7); // loaded unchanged
 }
