@@ -49,9 +49,8 @@ __attribute__((visibility("default"))) int32_t ImBufFree(ImBufHandle h) {
     return library().buffers.remove(h) ? 1 : 0;
 }
 
-__attribute__((visibility("default"))) int32_t ImBufCopy(ImBufHandle src, ImBufHandle dst,
-                                                         int32_t x, int32_t y, int32_t w,
-                                                         int32_t h) {
+__attribute__((visibility("default"))) int32_t
+ImBufCopy(ImBufHandle src, ImBufHandle dst, int32_t x, int32_t y, int32_t w, int32_t h) {
     if (src == dst) return IM_OK;
     CImBuf& reg = library().buffers;
     if (src == -1) {
@@ -72,9 +71,8 @@ __attribute__((visibility("default"))) int32_t ImBufCopy(ImBufHandle src, ImBufH
     return IM_OK;
 }
 
-__attribute__((visibility("default"))) int32_t ImBufPut(ImBufHandle h, int32_t x, int32_t y,
-                                                        int32_t w, int32_t hgt,
-                                                        const uint8_t* data) {
+__attribute__((visibility("default"))) int32_t
+ImBufPut(ImBufHandle h, int32_t x, int32_t y, int32_t w, int32_t hgt, const uint8_t* data) {
     Buffer* b = library().buffers.find(h);
     if (b == nullptr) return IM_ERR_NOBUF;
     applyDefaults(*b, x, y, w, hgt);
@@ -86,9 +84,8 @@ __attribute__((visibility("default"))) int32_t ImBufPut(ImBufHandle h, int32_t x
     return IM_OK;
 }
 
-__attribute__((visibility("default"))) int32_t ImPatAllocModel(ImBufHandle src,
-                                                               ImBufHandle* model, int32_t x,
-                                                               int32_t y, int32_t w, int32_t h) {
+__attribute__((visibility("default"))) int32_t
+ImPatAllocModel(ImBufHandle src, ImBufHandle* model, int32_t x, int32_t y, int32_t w, int32_t h) {
     return guarded([&] {
         const Buffer* s = library().buffers.find(src);
         if (s == nullptr) return int32_t(IM_ERR_NOBUF);
@@ -109,8 +106,7 @@ __attribute__((visibility("default"))) int32_t ImPatFreeModel(ImBufHandle model)
     return library().buffers.remove(model) ? 1 : 0;
 }
 
-__attribute__((visibility("default"))) int32_t ImPatAllocResult(ImPatResult** out,
-                                                                int32_t count) {
+__attribute__((visibility("default"))) int32_t ImPatAllocResult(ImPatResult** out, int32_t count) {
     if (count < 1 || count > 50) return IM_ERR_RESULTCOUNT;
     if (out == nullptr) return IM_ERR_PARAM;
     return guarded([&] {
@@ -131,8 +127,7 @@ __attribute__((visibility("default"))) int32_t ImPatSetAccept(double threshold) 
 }
 
 __attribute__((visibility("default"))) int32_t ImPatSetSearchArea(ImBufHandle image, int32_t x,
-                                                                  int32_t y, int32_t w,
-                                                                  int32_t h) {
+                                                                  int32_t y, int32_t w, int32_t h) {
     Buffer* b = library().buffers.find(image);
     if (b == nullptr) return IM_ERR_NOBUF;
     applyDefaults(*b, x, y, w, h);

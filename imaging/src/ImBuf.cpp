@@ -44,7 +44,9 @@ Buffer* CImBuf::find(ImBufHandle h) const {
     return it == buffers_.end() ? nullptr : it->second.get();
 }
 
-bool CImBuf::remove(ImBufHandle h) { return buffers_.erase(h) != 0; }
+bool CImBuf::remove(ImBufHandle h) {
+    return buffers_.erase(h) != 0;
+}
 
 ImPatResult* ResultArrays::allocate(int32_t count) {
     Entry entry{std::make_unique<ImPatResult[]>(std::size_t(count)), count};

@@ -14,7 +14,8 @@ void crossRowScalar(const int16_t* img, std::ptrdiff_t stride, const int16_t* co
             const int16_t* p = img + r * stride + i;
             const int16_t* c = coef + std::ptrdiff_t(r) * taps;
             int32_t sum = 0; // one row: at most 1024 * 255 * 255
-            for (int k = 0; k < taps; ++k) sum += int32_t(p[k]) * c[k];
+            for (int k = 0; k < taps; ++k)
+                sum += int32_t(p[k]) * c[k];
             total += sum;
         }
         out[i] = total;
@@ -54,14 +55,14 @@ void crossRowSse2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef
                 for (int k = 0; k < taps; k += 8) {
                     const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + k));
                     const auto* q = p + k;
-                    a0 = _mm_add_epi32(
-                        a0, _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 0)), m));
-                    a1 = _mm_add_epi32(
-                        a1, _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 1)), m));
-                    a2 = _mm_add_epi32(
-                        a2, _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 2)), m));
-                    a3 = _mm_add_epi32(
-                        a3, _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 3)), m));
+                    a0 = _mm_add_epi32(a0,
+                                       _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 0)), m));
+                    a1 = _mm_add_epi32(a1,
+                                       _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 1)), m));
+                    a2 = _mm_add_epi32(a2,
+                                       _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 2)), m));
+                    a3 = _mm_add_epi32(a3,
+                                       _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 3)), m));
                 }
             }
             t0 += fold128(a0);
@@ -70,7 +71,8 @@ void crossRowSse2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef
             t3 += fold128(a3);
         }
         const int64_t t[kPositionBlock] = {t0, t1, t2, t3};
-        for (int j = 0; j < kPositionBlock && i + j < n; ++j) out[i + j] = t[j];
+        for (int j = 0; j < kPositionBlock && i + j < n; ++j)
+            out[i + j] = t[j];
     }
 }
 
@@ -86,8 +88,7 @@ __attribute__((target("avx2"))) void crossRowAvx2(const int16_t* img, std::ptrdi
                 const int16_t* p = img + r * stride + i;
                 const int16_t* c = coef + std::ptrdiff_t(r) * taps;
                 for (int k = 0; k < taps; k += 16) {
-                    const __m256i m =
-                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + k));
+                    const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + k));
                     const auto* q = p + k;
                     a0 = _mm256_add_epi32(
                         a0, _mm256_madd_epi16(_mm256_loadu_si256((const __m256i*)(q + 0)), m));
@@ -105,7 +106,8 @@ __attribute__((target("avx2"))) void crossRowAvx2(const int16_t* img, std::ptrdi
             t3 += fold256(a3);
         }
         const int64_t t[kPositionBlock] = {t0, t1, t2, t3};
-        for (int j = 0; j < kPositionBlock && i + j < n; ++j) out[i + j] = t[j];
+        for (int j = 0; j < kPositionBlock && i + j < n; ++j)
+            out[i + j] = t[j];
     }
 }
 
@@ -121,7 +123,9 @@ CrossRowFn crossRow() {
 
 #else
 
-CrossRowFn crossRow() { return crossRowScalar; }
+CrossRowFn crossRow() {
+    return crossRowScalar;
+}
 
 #endif
 

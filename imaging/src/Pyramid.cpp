@@ -50,8 +50,8 @@ int32_t Pyramid::build(Buffer& base, Region region, int levels) {
     const Buffer* prev = &base;
     for (int k = 1; k <= levels; ++k) {
         std::unique_ptr<Buffer> next;
-        const int32_t code = makeBuffer(int32_t((prev->width + 1) / 2),
-                                        int32_t((prev->height + 1) / 2), 8, next);
+        const int32_t code =
+            makeBuffer(int32_t((prev->width + 1) / 2), int32_t((prev->height + 1) / 2), 8, next);
         if (code != IM_OK) {
             owned_.clear();
             return code;

@@ -8,7 +8,9 @@ namespace qxm::imlib {
 
 namespace {
 
-inline int32_t roundUp(int32_t v, int32_t to) { return (v + to - 1) / to * to; }
+inline int32_t roundUp(int32_t v, int32_t to) {
+    return (v + to - 1) / to * to;
+}
 
 } // namespace
 
@@ -16,10 +18,12 @@ void HitList::add(double score, double x, double y) {
     // Before the first record of strictly lower score; records past the capacity are never
     // copied out, so they are not kept.
     int p = 0;
-    while (p < count_ && records_[std::size_t(p)].score >= score) ++p;
+    while (p < count_ && records_[std::size_t(p)].score >= score)
+        ++p;
     if (p >= capacity_) return;
     const int last = count_ < capacity_ ? count_ : capacity_ - 1;
-    for (int i = last; i > p; --i) records_[std::size_t(i)] = records_[std::size_t(i) - 1];
+    for (int i = last; i > p; --i)
+        records_[std::size_t(i)] = records_[std::size_t(i) - 1];
     records_[std::size_t(p)] = ImPatResult{score, x, y};
     if (count_ < capacity_) ++count_;
 }
@@ -58,8 +62,8 @@ void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny) 
     }
 }
 
-Matcher::Matcher(const Pyramid& model, const Pyramid& image, const Params& params,
-                 HitList& hits, CrossRowFn kernel)
+Matcher::Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
+                 CrossRowFn kernel)
     : model_(model), image_(image), params_(params), hits_(hits), kernel_(kernel),
       step_(params.secondPixel != 0 ? 2 : 1) {}
 
@@ -104,7 +108,8 @@ void Matcher::buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, 
     for (int32_t y = ya; y <= yb; ++y) {
         const uint8_t* src = img.row(uint32_t(y)) + xa;
         int16_t* dst = s.patch.data() + std::size_t(y - ys) * std::size_t(stride) + (xa - xs);
-        for (int32_t c = 0; c <= xb - xa; ++c) dst[c] = src[c];
+        for (int32_t c = 0; c <= xb - xa; ++c)
+            dst[c] = src[c];
     }
     if (step_ == 1) return;
     // Second-pixel sampling: split the columns into even and odd planes so that every
@@ -114,15 +119,16 @@ void Matcher::buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, 
         const int16_t* src = s.patch.data() + std::size_t(t) * std::size_t(stride);
         int16_t* e = s.even.data() + std::size_t(t) * std::size_t(ps);
         int16_t* o = s.odd.data() + std::size_t(t) * std::size_t(ps);
-        for (int32_t c = 0; c < tw; c += 2) e[c / 2] = src[c];
-        for (int32_t c = 1; c < tw; c += 2) o[c / 2] = src[c];
+        for (int32_t c = 0; c < tw; c += 2)
+            e[c / 2] = src[c];
+        for (int32_t c = 1; c < tw; c += 2)
+            o[c / 2] = src[c];
     }
 }
 
 int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {
     if (L > bottom)
-        return searchLevel(L - 1, bottom,
-                           refinementArea(cx, cy, image_.level(L - 1)->search));
+        return searchLevel(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search));
     project(L, cx, cy);
     hits_.add(score, cx, cy);
     return IM_OK;
@@ -180,21 +186,32 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     s.cross.resize(std::size_t(nx));
     s.crossOdd.resize(std::size_t(nx));
 
-    auto addRow = [&](int32_t t, int32_t sign) {
+    auto addRow = [&](int32_t t) {
         const int16_t* p = s.patch.data() + std::size_t(t) * std::size_t(stride);
+        int32_t* s1 = s.s1.data();
+        int32_t* s2 = s.s2.data();
         for (int32_t u = 0; u < tw; ++u) {
-            const int32_t v = p[u];
-            s.s1[std::size_t(u)] += sign * v;
-            s.s2[std::size_t(u)] += sign * v * v;
+            s1[u] += p[u];
+            s2[u] += p[u] * p[u];
         }
     };
-    for (int32_t t = 0; t < m.mh - 1; ++t) addRow(t, 1);
+    auto subtractRow = [&](int32_t t) {
+        const int16_t* p = s.patch.data() + std::size_t(t) * std::size_t(stride);
+        int32_t* s1 = s.s1.data();
+        int32_t* s2 = s.s2.data();
+        for (int32_t u = 0; u < tw; ++u) {
+            s1[u] -= p[u];
+            s2[u] -= p[u] * p[u];
+        }
+    };
+    for (int32_t t = 0; t < m.mh - 1; ++t)
+        addRow(t);
 
     const double n = m.n, sm = m.sm, vm = m.vm;
     const double certainty = params_.certainty, acceptance = params_.accept;
     const int32_t ps = step_ == 1 ? 0 : int32_t(s.even.size() / std::size_t(th));
     for (int32_t v = 0; v < ny; ++v) {
-        addRow(v + m.mh - 1, 1);
+        addRow(v + m.mh - 1);
         for (int32_t u = 0; u < tw; ++u) {
             s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
             s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
@@ -227,7 +244,7 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
             if (score >= certainty) return accept(L, bottom, score, xs + u + hwd, ys + v + hhd);
             if (score >= acceptance) tableRow[u] = score;
         }
-        addRow(v, -1);
+        subtractRow(v);
     }
 
     suppressNonMaxima(s.table.data(), cw, tw, th, nx, ny);
@@ -239,8 +256,8 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
             if (!(score > 0.0)) continue;
             double cx = xs + u + hwd, cy = ys + v + hhd;
             if (L > bottom) {
-                result = searchLevel(L - 1, bottom,
-                                     refinementArea(cx, cy, image_.level(L - 1)->search));
+                result =
+                    searchLevel(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search));
             } else {
                 project(L, cx, cy);
                 hits_.add(score, cx, cy);
@@ -277,7 +294,8 @@ int32_t execute(Buffer& model, Buffer& image, const Params& params, ImPatResult*
     code = matcher.searchLevel(top, bottom,
                                Rect{int32_t(a.x), int32_t(a.y), int32_t(a.w), int32_t(a.h)});
     if (code != IM_OK) return code;
-    for (int i = 0; i < hits.size(); ++i) results[i] = hits[i];
+    for (int i = 0; i < hits.size(); ++i)
+        results[i] = hits[i];
     return hits.size();
 }
 

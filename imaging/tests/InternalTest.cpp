@@ -1,2 +1,185 @@
+// Internals of the library: the cross-sum kernels of every instruction set, the pyramid,
+// suppression, the hit list and refinement areas.
+#include "ImBuf.h"
 #include "Kernels.h"
+#include "Pyramid.h"
+#include "Reference.h"
+#include "Search.h"
+
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace qxm::imlib;
+
+std::vector<CrossRowFn> kernels() {
+    std::vector<CrossRowFn> k{crossRowScalar};
+#if QXM_IMLIB_X86
+    k.push_back(crossRowSse2);
+    if (cpuHasAvx2()) k.push_back(crossRowAvx2);
+#endif
+    return k;
+}
+
+TEST(Kernels, AgreeWithAPlainSumIncludingTheLargestValues) {
+    std::mt19937 rng(1);
+    for (const auto& [rows, taps, n, bright] : std::vector<std::array<int, 4>>{
+             {1, 16, 1, 0}, {3, 16, 7, 0}, {17, 32, 9, 0}, {40, 1024, 5, 1}, {1024, 1024, 2, 1}}) {
+        const int stride = (n + kPositionBlock) / kPositionBlock * kPositionBlock + taps;
+        std::vector<int16_t> img(std::size_t(rows) * stride), coef(std::size_t(rows) * taps);
+        for (auto& v : img)
+            v = int16_t(bright ? 255 : rng() % 256);
+        for (auto& v : coef)
+            v = int16_t(bright ? 255 : rng() % 256);
+        std::vector<int64_t> want(std::size_t(n), 0);
+        for (int i = 0; i < n; ++i)
+            for (int r = 0; r < rows; ++r)
+                for (int k = 0; k < taps; ++k)
+                    want[std::size_t(i)] += int64_t(img[std::size_t(r) * stride + i + k]) *
+                                            coef[std::size_t(r) * taps + k];
+        for (CrossRowFn f : kernels()) {
+            std::vector<int64_t> got(std::size_t(n) + 1, -7);
+            f(img.data(), stride, coef.data(), rows, taps, n, got.data());
+            for (int i = 0; i < n; ++i)
+                EXPECT_EQ(got[std::size_t(i)], want[std::size_t(i)]);
+            EXPECT_EQ(got[std::size_t(n)], -7) << "wrote past the run";
+        }
+    }
+}
+
+TEST(Kernels, WholeSearchesAgreeOnEveryInstructionSet) {
+    std::mt19937 rng(2);
+    const auto img = qxm::imref::makeContent(200, 160, qxm::imref::Content::Mixed, rng);
+    for (int second : {0, 1}) {
+        std::vector<std::vector<ImPatResult>> outs;
+        for (CrossRowFn f : kernels()) {
+            std::unique_ptr<Buffer> image, model;
+            ASSERT_EQ(makeBuffer(200, 160, 8, image), IM_OK);
+            ASSERT_EQ(makeBuffer(33, 40, 8, model), IM_OK);
+            std::memcpy(image->pixels.get(), img.pixels.data(), img.pixels.size());
+            for (uint32_t r = 0; r < 40; ++r)
+                std::memcpy(model->row(r), image->row(r + 70) + 90, 33);
+            Params p;
+            p.accept = 0;
+            p.secondPixel = second;
+            std::vector<ImPatResult> out(50);
+            const int n = execute(*model, *image, p, out.data(), 50, f);
+            ASSERT_GT(n, 0);
+            out.resize(std::size_t(n));
+            outs.push_back(out);
+            EXPECT_EQ(image->work.x, 0); // the region reaches the left border
+            EXPECT_EQ(model->work.w, 33);
+        }
+        for (std::size_t k = 1; k < outs.size(); ++k) {
+            ASSERT_EQ(outs[k].size(), outs[0].size());
+            EXPECT_EQ(std::memcmp(outs[k].data(), outs[0].data(), outs[0].size() * 24), 0);
+        }
+    }
+}
+
+TEST(Pyramid, DepthRule) {
+    EXPECT_EQ(pyramidDepth(24, 24, 1024, 1024), 2); // 24 -> 12 -> 6, then 3 < 4
+    EXPECT_EQ(pyramidDepth(24, 24, 23, 23), 1);     // the region halves to 12, then 6 < 8
+    EXPECT_EQ(pyramidDepth(1024, 1024, 1024, 1024), 7);
+    EXPECT_EQ(pyramidDepth(7, 100, 100, 100), 1); // 7 -> 4 still counts
+    EXPECT_EQ(pyramidDepth(6, 100, 100, 100), 0);
+    EXPECT_EQ(pyramidDepth(100, 100, 100, 15), 1); // 15 -> 8
+    EXPECT_EQ(pyramidDepth(100, 100, 100, 14), 0); // the round fails on its last halving
+    EXPECT_EQ(pyramidDepth(100, 100, 16, 16), 1);
+    for (int mw : {24, 31, 64, 200})
+        for (int rw : {15, 16, 47, 640})
+            EXPECT_EQ(pyramidDepth(mw, mw + 3, rw, rw + 5),
+                      qxm::imref::pyramidDepth(mw, mw + 3, rw, rw + 5));
+}
+
+TEST(Pyramid, OddRegionsReuseTheLastColumnAndRow) {
+    std::unique_ptr<Buffer> base;
+    ASSERT_EQ(makeBuffer(9, 7, 8, base), IM_OK);
+    for (uint32_t y = 0; y < 7; ++y)
+        for (uint32_t x = 0; x < 9; ++x)
+            base->row(y)[x] = uint8_t(10 * x + y);
+    base->search = Area{2, 1, 5, 4};
+    Pyramid p;
+    ASSERT_EQ(p.build(*base, Region{1, 1, 5, 3}, 1), IM_OK);
+    const Buffer& l1 = *p.level(1);
+    EXPECT_EQ(l1.width, 5u);
+    EXPECT_EQ(l1.height, 4u);
+    EXPECT_EQ(l1.search.x, 1u);
+    EXPECT_EQ(l1.search.w, 3u - 1u + 1u); // (2 + 5 - 1) / 2 - 1 + 1
+    EXPECT_EQ(l1.work.x, 0);
+    EXPECT_EQ(l1.work.w, 3);
+    auto mean = [&](int c, int r) {
+        return (base->row(r)[c] + base->row(r)[c + 1] + base->row(r + 1)[c] +
+                base->row(r + 1)[c + 1]) >>
+               2;
+    };
+    // Columns 1-2, 3-4 and the odd one from 4-5; rows 1-2 and the odd one from 2-3.
+    EXPECT_EQ(l1.row(0)[0], mean(1, 1));
+    EXPECT_EQ(l1.row(0)[1], mean(3, 1));
+    EXPECT_EQ(l1.row(0)[2], mean(4, 1));
+    EXPECT_EQ(l1.row(1)[0], mean(1, 2));
+    EXPECT_EQ(l1.row(1)[2], mean(4, 2));
+    EXPECT_EQ(l1.row(0)[3], 0);
+    EXPECT_EQ(l1.row(2)[0], 0);
+    EXPECT_EQ(base->work.w, 5);
+}
+
+TEST(Suppression, FollowsTheBlockOrder) {
+    std::vector<double> one{42.0};
+    suppressNonMaxima(one.data(), 1, 1, 1, 1, 1);
+    EXPECT_EQ(one[0], 42.0);
+
+    std::vector<double> tie{5.0, 5.0};
+    suppressNonMaxima(tie.data(), 2, 2, 1, 2, 1);
+    EXPECT_EQ(tie[0], 5.0);
+    EXPECT_EQ(tie[1], 0.0);
+
+    // A cell that is no local maximum survives when its larger neighbour was zeroed by an
+    // earlier block: 9 falls to 10, then 8 only meets zeros.
+    std::vector<double> t{10, 0, 9, 8};
+    suppressNonMaxima(t.data(), 4, 4, 1, 4, 1);
+    EXPECT_EQ(t, (std::vector<double>{10, 0, 0, 8}));
+
+    // Two rows: every 3 x 2 block keeps its first-visited maximum.
+    std::vector<double> u{1, 3, 2, //
+                          3, 0, 1};
+    suppressNonMaxima(u.data(), 3, 3, 2, 3, 2);
+    EXPECT_EQ(u, (std::vector<double>{0, 3, 0, 0, 0, 0}));
+}
+
+TEST(HitList, KeepsTheBestInFoundOrderUpToTheCapacity) {
+    HitList h(3);
+    h.add(5, 1, 0);
+    h.add(5, 2, 0);
+    h.add(7, 3, 0);
+    h.add(5, 4, 0); // equal to the lowest: after the others, beyond the capacity
+    h.add(6, 5, 0);
+    ASSERT_EQ(h.size(), 3);
+    EXPECT_EQ(h[0].x, 3);
+    EXPECT_EQ(h[1].x, 5);
+    EXPECT_EQ(h[2].x, 1);
+}
+
+TEST(Refinement, AreaIsSixBySixUnlessClipped) {
+    const Area all{0, 0, 100, 100};
+    Rect r = refinementArea(10.0, 20.0, all);
+    EXPECT_EQ(r.x, 18);
+    EXPECT_EQ(r.w, 6);
+    EXPECT_EQ(r.y, 38);
+    EXPECT_EQ(r.h, 6);
+    r = refinementArea(10.5, 0.0, all); // half centres: 19.5 -> 19, ceil(23.5) = 24
+    EXPECT_EQ(r.x, 19);
+    EXPECT_EQ(r.w, 6);
+    EXPECT_EQ(r.y, 0); // trunc(-1.5) = -1, then clipped; ceil(2.5) = 3
+    EXPECT_EQ(r.h, 4);
+    r = refinementArea(10.0, 10.0, Area{20, 20, 2, 30});
+    EXPECT_EQ(r.x, 20);
+    EXPECT_EQ(r.w, 2);
+}
+
+} // namespace

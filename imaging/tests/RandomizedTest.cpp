@@ -17,8 +17,8 @@ using qxm::imtest::Buf;
 using qxm::imtest::Results;
 
 struct Case {
-    Image source;  // the model is cut from this
-    Image target;  // searched; the source itself or a shifted noisy copy
+    Image source; // the model is cut from this
+    Image target; // searched; the source itself or a shifted noisy copy
     int mx = 0, my = 0, mw = 0, mh = 0;
     int ax = -1, ay = -1, aw = -1, ah = -1; // search area as passed (-1: defaults)
     qxm::imref::Params params;
@@ -49,9 +49,12 @@ double referenceCost(const Case& c, int W, int H, int sx, int sy, int sw, int sh
     const int bottom = std::min(c.params.lastLevel, top);
     auto modelPixels = [&](int k) { return (c.mw >> k) * double(c.mh >> k) + 1; };
     const double positions = (sw / double(1 << top) + 2) * (sh / double(1 << top) + 2);
-    const double share = c.params.accept == 0 ? 1 / 6.0 : c.params.accept <= 10 ? 1 / 10.0 : 1 / 30.0;
+    const double share = c.params.accept == 0    ? 1 / 6.0
+                         : c.params.accept <= 10 ? 1 / 10.0
+                                                 : 1 / 30.0;
     double perPeak = 0;
-    for (int k = bottom; k < top; ++k) perPeak += 36 * modelPixels(k) * double(1 << (top - 1 - k));
+    for (int k = bottom; k < top; ++k)
+        perPeak += 36 * modelPixels(k) * double(1 << (top - 1 - k));
     return positions * modelPixels(top) + positions * share * perPeak;
 }
 
@@ -74,7 +77,8 @@ Case makeCase(unsigned seed) {
     const Content kind = Content(pick(rng, 0, 4));
     c.source = qxm::imref::makeContent(W, H, kind, rng);
     if (bright)
-        for (auto& p : c.source.pixels) p = uint8_t(200 + p % 56);
+        for (auto& p : c.source.pixels)
+            p = uint8_t(200 + p % 56);
 
     const int maxModel = std::min({W, H, bright ? 1024 : (sizeKind < 93 ? 64 : 96)});
     c.mw = pick(rng, 24, std::max(24, maxModel));
@@ -158,7 +162,8 @@ void runCase(const Case& c) {
     qxm::imtest::applyParams(c.params);
 
     Results results(c.capacity);
-    for (int i = 0; i < c.capacity; ++i) results[i] = ImPatResult{-1.0 - i, -2.0 - i, -3.0 - i};
+    for (int i = 0; i < c.capacity; ++i)
+        results[i] = ImPatResult{-1.0 - i, -2.0 - i, -3.0 - i};
     const int32_t code = ImPatExecute(model, target.get(), results.get());
     EXPECT_EQ(ImPatFreeModel(model), 1);
 
@@ -169,8 +174,8 @@ void runCase(const Case& c) {
         SCOPED_TRACE("record " + std::to_string(i));
         EXPECT_EQ(std::memcmp(&results[i], &want.hits[std::size_t(i)], sizeof(ImPatResult)), 0)
             << "got " << results[i].score << " (" << results[i].x << ", " << results[i].y
-            << ") want " << want.hits[std::size_t(i)].score << " ("
-            << want.hits[std::size_t(i)].x << ", " << want.hits[std::size_t(i)].y << ")";
+            << ") want " << want.hits[std::size_t(i)].score << " (" << want.hits[std::size_t(i)].x
+            << ", " << want.hits[std::size_t(i)].y << ")";
     }
     for (int i = std::max(code, 0); i < c.capacity; ++i) {
         EXPECT_EQ(results[i].score, -1.0 - i);

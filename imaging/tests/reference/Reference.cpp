@@ -31,7 +31,8 @@ struct ResultList {
             lowest = score;
         } else {
             auto it = records.begin();
-            while (it != records.end() && !(it->score < score)) ++it;
+            while (it != records.end() && !(it->score < score))
+                ++it;
             records.insert(it, rec);
         }
     }
@@ -61,7 +62,8 @@ std::vector<Level> buildPyramid(const Image& base, int x, int y, int w, int h, i
         int j = 0;
         for (int r = p.ry; r < yEnd; r += 2, ++j) {
             int i = 0;
-            for (int c = p.rx; c < xEnd; c += 2, ++i) n.img.at(p.rx / 2 + i, p.ry / 2 + j) = mean(r, c);
+            for (int c = p.rx; c < xEnd; c += 2, ++i)
+                n.img.at(p.rx / 2 + i, p.ry / 2 + j) = mean(r, c);
             if (p.rw % 2 == 1) n.img.at(p.rx / 2 + i, p.ry / 2 + j) = mean(r, xEnd - 1);
         }
         if (p.rh % 2 == 1) {
@@ -110,7 +112,9 @@ public:
         const int tw = xe - xs + 1, th = ye - ys + 1;
         if (tw <= 0 || th <= 0) return 0;
         std::vector<double> table(std::size_t(tw) * th, 0.0);
-        auto T = [&](int x, int y) -> double& { return table[std::size_t(y - ys) * tw + (x - xs)]; };
+        auto T = [&](int x, int y) -> double& {
+            return table[std::size_t(y - ys) * tw + (x - xs)];
+        };
 
         const int step = params.secondPixel ? 2 : 1;
         double Sm = 0, Smm = 0;
@@ -292,8 +296,8 @@ Image makeContent(int width, int height, Content kind, std::mt19937& rng) {
         const double bend = unit(rng) * 0.01;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                img.at(x, y) = clampByte(base + gx * x + gy * y + bend * (x - width / 2.0) *
-                                                                     (y - height / 2.0));
+                img.at(x, y) = clampByte(base + gx * x + gy * y +
+                                         bend * (x - width / 2.0) * (y - height / 2.0));
         break;
     }
     case Content::Blobs: {
@@ -309,18 +313,22 @@ Image makeContent(int width, int height, Content kind, std::mt19937& rng) {
                     acc[std::size_t(y) * width + x] += amp * std::exp(-d2);
                 }
         }
-        for (std::size_t i = 0; i < acc.size(); ++i) img.pixels[i] = clampByte(acc[i]);
+        for (std::size_t i = 0; i < acc.size(); ++i)
+            img.pixels[i] = clampByte(acc[i]);
         break;
     }
     case Content::Noise:
-        for (auto& p : img.pixels) p = uint8_t(byte(rng));
+        for (auto& p : img.pixels)
+            p = uint8_t(byte(rng));
         break;
     case Content::Pattern: {
         const int px = 3 + int(unit(rng) * 20), py = 3 + int(unit(rng) * 20);
         std::vector<uint8_t> tile(std::size_t(px) * py);
-        for (auto& t : tile) t = uint8_t(byte(rng));
+        for (auto& t : tile)
+            t = uint8_t(byte(rng));
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) img.at(x, y) = tile[std::size_t(y % py) * px + x % px];
+            for (int x = 0; x < width; ++x)
+                img.at(x, y) = tile[std::size_t(y % py) * px + x % px];
         break;
     }
     case Content::Mixed: {
@@ -350,7 +358,8 @@ Image shiftedNoisyCopy(const Image& src, int dx, int dy, int amp, std::mt19937& 
 Image cut(const Image& src, int x, int y, int w, int h) {
     Image out(w, h);
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) out.at(c, r) = src.at(x + c, y + r);
+        for (int c = 0; c < w; ++c)
+            out.at(c, r) = src.at(x + c, y + r);
     return out;
 }
 
