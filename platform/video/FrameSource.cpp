@@ -18,6 +18,8 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -171,6 +173,26 @@ IndexPtr buildIndex(const std::string& source, const fs::path& indexFile, Staged
     return index;
 }
 
+// Holds an exclusive lock on a movie's cache entries, so that threads and processes opening
+// the same movie at once index it once and never replace a file another one has indexed.
+class EntryLock {
+public:
+    explicit EntryLock(const fs::path& file)
+        : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~EntryLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    EntryLock(const EntryLock&) = delete;
+    EntryLock& operator=(const EntryLock&) = delete;
+
+private:
+    int fd_;
+};
+
 void touch(const fs::path& file) {
     if (FILE* f = std::fopen(file.c_str(), "w")) std::fclose(f);
 }
@@ -282,6 +304,7 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
              "cannot create the cache folder " + folder.string() + ": " + ec.message());
         return nullptr;
     }
+    const EntryLock lock(folder / (key.full + ".lock"));
 
     StagedProgress staged(progress, probe.needsRemux ? 2 : 1);
     bool built = false;
