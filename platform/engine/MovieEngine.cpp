@@ -645,22 +645,20 @@ void MovieEngine::resizeEvent(QResizeEvent*) {
         layoutChildren();
 }
 
+void MovieEngine::setPanelPart(bool& part, bool on) {
+    part = on;
+    console_->setParts(showControls_, showTracker_, showDisplay_);
+    applyWindowSize();
+}
+
 void MovieEngine::setShowDisplay(bool on) {
-    showDisplay_ = on;
-    console_->setParts(showControls_, showTracker_, showDisplay_);
-    applyWindowSize();
+    setPanelPart(showDisplay_, on);
 }
-
 void MovieEngine::setShowControls(bool on) {
-    showControls_ = on;
-    console_->setParts(showControls_, showTracker_, showDisplay_);
-    applyWindowSize();
+    setPanelPart(showControls_, on);
 }
-
 void MovieEngine::setShowTracker(bool on) {
-    showTracker_ = on;
-    console_->setParts(showControls_, showTracker_, showDisplay_);
-    applyWindowSize();
+    setPanelPart(showTracker_, on);
 }
 
 void MovieEngine::setEnableTracker(bool on) {

@@ -212,6 +212,7 @@ private:
     int32_t selectionLast() const;
 
     void applyWindowSize();
+    void setPanelPart(bool& part, bool on); // a ShowControls/ShowTracker/ShowDisplay put
     void layoutChildren();
     void updateConsole();
     void showContextMenu(const QPoint& at);
