@@ -1,5 +1,7 @@
 #include "platform/video/Remux.h"
 
+#include "platform/video/AvHandles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -15,35 +17,8 @@ namespace qxm::video::detail {
 
 namespace {
 
-struct InputDeleter {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct OutputDeleter {
-    void operator()(AVFormatContext* f) const {
-        if (f->pb) avio_closep(&f->pb);
-        avformat_free_context(f);
-    }
-};
-struct CodecDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-using Input = std::unique_ptr<AVFormatContext, InputDeleter>;
-using Output = std::unique_ptr<AVFormatContext, OutputDeleter>;
-using Codec = std::unique_ptr<AVCodecContext, CodecDeleter>;
-using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
-using Frame = std::unique_ptr<AVFrame, FrameDeleter>;
-
-std::string avError(int code) {
-    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buf, sizeof buf);
-    return buf;
-}
+using namespace av;
+const auto avError = av::errorText;
 
 // Opens and probes src; on failure returns null with the libav reason in error.
 Input openInput(const std::string& src, std::string& error) {
@@ -111,7 +86,7 @@ bool presentationRanks(const std::string& src, int streamIndex, std::vector<int6
     }
     Codec dec(avcodec_alloc_context3(decoder));
     Packet pkt(av_packet_alloc());
-    Frame frame(av_frame_alloc());
+    av::Frame frame(av_frame_alloc());
     if (!dec || !pkt || !frame) {
         error = "out of memory";
         return false;

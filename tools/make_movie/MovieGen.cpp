@@ -1,5 +1,7 @@
 #include "tools/make_movie/MovieGen.h"
 
+#include "platform/video/AvHandles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -156,32 +158,7 @@ void fillBarcode(const MovieSpec& s, int n, std::vector<uint8_t>& bgr) {
     }
 }
 
-using FormatPtr = std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)>;
-
-void closeOutput(AVFormatContext* fmt) {
-    if (!fmt) return;
-    if (fmt->pb && !(fmt->oformat->flags & AVFMT_NOFILE)) avio_closep(&fmt->pb);
-    avformat_free_context(fmt);
-}
-
-std::string avError(int code) {
-    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buf, sizeof buf);
-    return buf;
-}
-
-struct CodecCtxDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsDeleter {
-    void operator()(SwsContext* c) const { sws_freeContext(c); }
-};
+const auto avError = qxm::video::av::errorText;
 
 // Encodes frames and writes them; errors carry a reason.
 class Writer {
@@ -323,11 +300,11 @@ private:
     std::string path_;
     const MovieSpec& spec_;
     const KindSetup& setup_;
-    FormatPtr fmt_{nullptr, closeOutput};
-    std::unique_ptr<AVCodecContext, CodecCtxDeleter> enc_;
-    std::unique_ptr<AVFrame, FrameDeleter> frame_;
-    std::unique_ptr<AVPacket, PacketDeleter> pkt_;
-    std::unique_ptr<SwsContext, SwsDeleter> sws_;
+    qxm::video::av::Output fmt_;
+    qxm::video::av::Codec enc_;
+    qxm::video::av::Frame frame_;
+    qxm::video::av::Packet pkt_;
+    qxm::video::av::Sws sws_;
     AVStream* stream_ = nullptr;
 };
 

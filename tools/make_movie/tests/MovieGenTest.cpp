@@ -1,4 +1,5 @@
 #include "tools/make_movie/MovieGen.h"
+#include "platform/video/tests/VideoTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +13,9 @@
 
 namespace fs = std::filesystem;
 using namespace qxm::moviegen;
+using qxm::video::testing::TempFolder;
 
 namespace {
-
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        std::string templ = (fs::temp_directory_path() / "qxm-moviegen-XXXXXX").string();
-        path = mkdtemp(templ.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
 
 MovieSpec smallSpec(const std::string& kind = "avi-bgr24") {
     MovieSpec s;
