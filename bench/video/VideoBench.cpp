@@ -38,16 +38,16 @@ struct Workspace {
     const std::string& movie(const std::string& kind) {
         auto it = movies.find(kind);
         if (it != movies.end()) return it->second;
-        mg::MovieSpec spec;
-        spec.kind = kind;
-        spec.width = 640;
-        spec.height = 480;
-        spec.frames = 300;
-        spec.path = mg::PathKind::Curved;
-        spec.speed = 4;
+        mg::MovieSpec movieSpec;
+        movieSpec.kind = kind;
+        movieSpec.width = 640;
+        movieSpec.height = 480;
+        movieSpec.frames = 300;
+        movieSpec.path = mg::PathKind::Curved;
+        movieSpec.speed = 4;
         std::string path = (root / ("movie-" + kind + mg::findKind(kind)->extension)).string();
         std::string why;
-        if (!mg::kindAvailable(kind) || !mg::writeMovie(path, spec, why)) path.clear();
+        if (!mg::kindAvailable(kind) || !mg::writeMovie(path, movieSpec, why)) path.clear();
         return movies[kind] = path;
     }
     void dropCache() {

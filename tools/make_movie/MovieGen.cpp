@@ -163,8 +163,8 @@ const auto avError = qxm::video::av::errorText;
 // Encodes frames and writes them; errors carry a reason.
 class Writer {
 public:
-    Writer(const std::string& path, const MovieSpec& spec, const KindSetup& setup)
-        : path_(path), spec_(spec), setup_(setup) {}
+    Writer(const std::string& path, const MovieSpec& movieSpec, const KindSetup& setup)
+        : path_(path), spec_(movieSpec), setup_(setup) {}
 
     bool run(std::string& error) {
         if (!openAll(error)) return false;
@@ -369,49 +369,49 @@ int barcodeCellWidth(int width) {
     return w >= 8 ? w / 8 * 8 : std::max(1, w);
 }
 
-bool validate(const MovieSpec& spec, std::string& error) {
-    const KindSetup* setup = findSetup(spec.kind);
+bool validate(const MovieSpec& movieSpec, std::string& error) {
+    const KindSetup* setup = findSetup(movieSpec.kind);
     if (!setup) {
-        error = "unknown kind: " + spec.kind;
+        error = "unknown kind: " + movieSpec.kind;
         return false;
     }
-    if (spec.width < 4 * kBarcodeCells || spec.width > 4096 || spec.width % 2) {
+    if (movieSpec.width < 4 * kBarcodeCells || movieSpec.width > 4096 || movieSpec.width % 2) {
         error = "width must be even and between 72 and 4096";
         return false;
     }
-    if (spec.height < 48 || spec.height > 4096 || spec.height % 2) {
+    if (movieSpec.height < 48 || movieSpec.height > 4096 || movieSpec.height % 2) {
         error = "height must be even and between 48 and 4096";
         return false;
     }
-    if (spec.frames < 1 || spec.frames > kMaxFrames) {
+    if (movieSpec.frames < 1 || movieSpec.frames > kMaxFrames) {
         error = "frame count must be between 1 and " + std::to_string(kMaxFrames);
         return false;
     }
     const bool mpeg =
         setup->codec == AV_CODEC_ID_MPEG1VIDEO || setup->codec == AV_CODEC_ID_MPEG2VIDEO;
-    if (mpeg ? !(spec.fps == 24 || spec.fps == 25 || spec.fps == 30 || spec.fps == 50 ||
-                 spec.fps == 60)
-             : (spec.fps < 1 || spec.fps > 120)) {
+    if (mpeg ? !(movieSpec.fps == 24 || movieSpec.fps == 25 || movieSpec.fps == 30 || movieSpec.fps == 50 ||
+                 movieSpec.fps == 60)
+             : (movieSpec.fps < 1 || movieSpec.fps > 120)) {
         error = mpeg ? "MPEG kinds need a frame rate of 24, 25, 30, 50 or 60"
                      : "frame rate must be between 1 and 120";
         return false;
     }
-    if (!(spec.speed >= 0 && spec.speed <= 1000)) {
+    if (!(movieSpec.speed >= 0 && movieSpec.speed <= 1000)) {
         error = "speed must be between 0 and 1000 pixels a frame";
         return false;
     }
-    const int ow = objectW(spec), oh = objectH(spec);
-    if (ow < 4 || oh < 4 || ow > spec.width / 2 ||
-        oh > (spec.height - barcodeHeight(spec.height)) / 2) {
+    const int ow = objectW(movieSpec), oh = objectH(movieSpec);
+    if (ow < 4 || oh < 4 || ow > movieSpec.width / 2 ||
+        oh > (movieSpec.height - barcodeHeight(movieSpec.height)) / 2) {
         error = "object size must be at least 4x4 and at most half the free picture";
         return false;
     }
     return true;
 }
 
-Rect objectRect(const MovieSpec& spec, int n) {
-    const Point c = objectCentre(spec, n);
-    const int ow = objectW(spec), oh = objectH(spec);
+Rect objectRect(const MovieSpec& movieSpec, int n) {
+    const Point c = objectCentre(movieSpec, n);
+    const int ow = objectW(movieSpec), oh = objectH(movieSpec);
     Rect r;
     r.left = int(std::lround(c.x - ow / 2.0));
     r.top = int(std::lround(c.y - oh / 2.0));
@@ -420,20 +420,20 @@ Rect objectRect(const MovieSpec& spec, int n) {
     return r;
 }
 
-Rect visibleRect(const MovieSpec& spec, int n) {
-    Rect r = objectRect(spec, n);
-    r.left = std::clamp(r.left, 0, spec.width);
-    r.right = std::clamp(r.right, 0, spec.width);
-    r.top = std::clamp(r.top, 0, spec.height);
-    r.bottom = std::clamp(r.bottom, 0, spec.height);
+Rect visibleRect(const MovieSpec& movieSpec, int n) {
+    Rect r = objectRect(movieSpec, n);
+    r.left = std::clamp(r.left, 0, movieSpec.width);
+    r.right = std::clamp(r.right, 0, movieSpec.width);
+    r.top = std::clamp(r.top, 0, movieSpec.height);
+    r.bottom = std::clamp(r.bottom, 0, movieSpec.height);
     return r;
 }
 
-void renderFrame(const MovieSpec& spec, int n, std::vector<uint8_t>& bgr) {
-    const int w = spec.width, h = spec.height;
+void renderFrame(const MovieSpec& movieSpec, int n, std::vector<uint8_t>& bgr) {
+    const int w = movieSpec.width, h = movieSpec.height;
     bgr.assign(size_t(w) * h * 3, 0);
-    const uint32_t bgSeed = spec.seed * 2 + 1, objSeed = spec.seed * 2 + 2;
-    const Rect obj = objectRect(spec, n);
+    const uint32_t bgSeed = movieSpec.seed * 2 + 1, objSeed = movieSpec.seed * 2 + 2;
+    const Rect obj = objectRect(movieSpec, n);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             uint8_t* p = &bgr[(size_t(y) * w + x) * 3];
@@ -457,8 +457,8 @@ void renderFrame(const MovieSpec& spec, int n, std::vector<uint8_t>& bgr) {
             }
         }
     }
-    fillBarcode(spec, n, bgr);
-    if (findSetup(spec.kind) && findSetup(spec.kind)->pixfmt == AV_PIX_FMT_PAL8) {
+    fillBarcode(movieSpec, n, bgr);
+    if (findSetup(movieSpec.kind) && findSetup(movieSpec.kind)->pixfmt == AV_PIX_FMT_PAL8) {
         // Palettised kinds show exactly the palette's colours.
         const auto& colours = paletteColours();
         for (size_t i = 0; i < bgr.size(); i += 3) {
@@ -529,34 +529,34 @@ int readBarcode(const uint8_t* bgr, int width, int height, int stride) {
     return value;
 }
 
-bool writeMovie(const std::string& path, const MovieSpec& spec, std::string& error) {
-    if (!validate(spec, error)) return false;
-    const KindSetup& setup = *findSetup(spec.kind);
-    if (!kindAvailable(spec.kind)) {
-        error = "kind " + spec.kind + " is not available: this FFmpeg has no encoder for it";
+bool writeMovie(const std::string& path, const MovieSpec& movieSpec, std::string& error) {
+    if (!validate(movieSpec, error)) return false;
+    const KindSetup& setup = *findSetup(movieSpec.kind);
+    if (!kindAvailable(movieSpec.kind)) {
+        error = "kind " + movieSpec.kind + " is not available: this FFmpeg has no encoder for it";
         return false;
     }
     bool ok;
     {
-        Writer writer(path, spec, setup);
+        Writer writer(path, movieSpec, setup);
         ok = writer.run(error);
     }
     if (!ok) std::remove(path.c_str());
     return ok;
 }
 
-bool writeTruth(const std::string& path, const MovieSpec& spec, std::string& error) {
+bool writeTruth(const std::string& path, const MovieSpec& movieSpec, std::string& error) {
     std::ofstream out(path, std::ios::trunc);
     if (!out) {
         error = "cannot create " + path;
         return false;
     }
-    out << "# qxm-make-movie truth: kind " << spec.kind << ", " << spec.width << "x" << spec.height
-        << ", " << spec.frames << " frames, path " << pathName(spec.path) << ", speed "
-        << spec.speed << ", seed " << spec.seed << "\n";
+    out << "# qxm-make-movie truth: kind " << movieSpec.kind << ", " << movieSpec.width << "x" << movieSpec.height
+        << ", " << movieSpec.frames << " frames, path " << pathName(movieSpec.path) << ", speed "
+        << movieSpec.speed << ", seed " << movieSpec.seed << "\n";
     out << "# frame left top right bottom (right and bottom exclusive, clipped to the picture)\n";
-    for (int n = 0; n < spec.frames; ++n) {
-        const Rect r = visibleRect(spec, n);
+    for (int n = 0; n < movieSpec.frames; ++n) {
+        const Rect r = visibleRect(movieSpec, n);
         out << n << ' ' << r.left << ' ' << r.top << ' ' << r.right << ' ' << r.bottom << '\n';
     }
     out.flush();

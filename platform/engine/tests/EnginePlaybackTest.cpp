@@ -24,10 +24,10 @@ class EnginePlayback : public ::testing::Test {
 protected:
     void SetUp() override {
         app();
-        movie.spec.width = 96;
-        movie.spec.height = 72;
-        movie.spec.frames = 30;
-        movie.spec.fps = 25;
+        movie.movieSpec.width = 96;
+        movie.movieSpec.height = 72;
+        movie.movieSpec.frames = 30;
+        movie.movieSpec.fps = 25;
     }
     // Opens the scripted movie and starts logging after the open.
     void open() {
@@ -198,7 +198,7 @@ TEST_F(EnginePlayback, RateTwoAndRefusedRates) {
 
 TEST_F(EnginePlayback, FallingBehindDropsFramesButEndsOnTheLastFrame) {
     movie.decodeDelay = std::chrono::milliseconds(20);
-    movie.spec.frames = 60;
+    movie.movieSpec.frames = 60;
     open();
     engine.setRate(4.0); // a frame every 10 ms, each decode takes 20 ms
     const int before = movie.decodes->load();

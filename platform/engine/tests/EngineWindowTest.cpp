@@ -30,9 +30,9 @@ class EngineWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         app();
-        movie.spec.width = 160;
-        movie.spec.height = 120;
-        movie.spec.frames = 20;
+        movie.movieSpec.width = 160;
+        movie.movieSpec.height = 120;
+        movie.movieSpec.frames = 20;
         engine.setSourceOpener(fakeOpener(movie));
     }
     void open() { ASSERT_TRUE(openAndWait(engine, "fake.avi")); }

@@ -50,24 +50,24 @@ TEST_P(EveryKind, RandomOrderReadsGiveTheFramesOfASequentialDecode) {
     const std::string kind = GetParam();
     if (!mg::kindAvailable(kind)) GTEST_SKIP() << kind << " cannot be written here";
     TempFolder tmp;
-    const mg::MovieSpec spec = specFor(kind, 100);
-    const std::string path = makeMovie(tmp, spec);
+    const mg::MovieSpec movieSpec = specFor(kind, 100);
+    const std::string path = makeMovie(tmp, movieSpec);
     auto source = openOk(path);
     ASSERT_TRUE(source);
     const MovieInfo& info = source->info();
-    EXPECT_EQ(info.frameCount, spec.frames);
-    EXPECT_EQ(info.width, spec.width);
-    EXPECT_EQ(info.height, spec.height);
-    EXPECT_EQ(info.fpsNum * 1.0 / info.fpsDen, double(spec.fps));
+    EXPECT_EQ(info.frameCount, movieSpec.frames);
+    EXPECT_EQ(info.width, movieSpec.width);
+    EXPECT_EQ(info.height, movieSpec.height);
+    EXPECT_EQ(info.fpsNum * 1.0 / info.fpsDen, double(movieSpec.fps));
     EXPECT_EQ(info.palettised, kind == "avi-pal8");
     const std::map<std::string, std::string> containers = {
         {".avi", "avi/"}, {".mpg", "mpeg/"}, {".mov", "mov/"}};
     EXPECT_EQ(info.kind.rfind(containers.at(mg::findKind(kind)->extension), 0), 0u) << info.kind;
 
-    std::vector<std::vector<uint8_t>> sequential(spec.frames);
+    std::vector<std::vector<uint8_t>> sequential(movieSpec.frames);
     std::vector<uint8_t> expected;
     int unreadable = 0;
-    for (int n = 0; n < spec.frames; ++n) {
+    for (int n = 0; n < movieSpec.frames; ++n) {
         ASSERT_TRUE(source->readBgr(n, sequential[n])) << "frame " << n;
         ASSERT_EQ(sequential[n].size(), size_t(info.width) * info.height * 3);
         // Lossy coding may blur a barcode beyond reading, but never into another number.
@@ -77,19 +77,19 @@ TEST_P(EveryKind, RandomOrderReadsGiveTheFramesOfASequentialDecode) {
         else
             EXPECT_EQ(code, n);
         if (lossless(kind)) {
-            mg::renderFrame(spec, n, expected);
+            mg::renderFrame(movieSpec, n, expected);
             EXPECT_TRUE(sequential[n] == expected) << "frame " << n << " is not the picture";
         }
     }
 
-    EXPECT_LE(unreadable, lossless(kind) ? 0 : spec.frames / 50);
+    EXPECT_LE(unreadable, lossless(kind) ? 0 : movieSpec.frames / 50);
 
     std::mt19937 rng(uint32_t(std::hash<std::string>{}(kind)));
-    std::uniform_int_distribution<int> pick(0, spec.frames - 1);
+    std::uniform_int_distribution<int> pick(0, movieSpec.frames - 1);
     std::vector<int> order(300);
     for (int& n : order)
         n = pick(rng);
-    for (int n = spec.frames - 1; n >= 0; n -= 7)
+    for (int n = movieSpec.frames - 1; n >= 0; n -= 7)
         order.push_back(n);
     int wrong = 0;
     std::vector<uint8_t> got;
@@ -105,9 +105,9 @@ TEST_P(EveryKind, RandomOrderReadsGiveTheFramesOfASequentialDecode) {
     EXPECT_EQ(wrong, 0);
 
     EXPECT_FALSE(source->readBgr(-1, got));
-    EXPECT_FALSE(source->readBgr(spec.frames, got));
+    EXPECT_FALSE(source->readBgr(movieSpec.frames, got));
     Frame frame;
-    EXPECT_FALSE(source->read(spec.frames, frame));
+    EXPECT_FALSE(source->read(movieSpec.frames, frame));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, EveryKind, ::testing::ValuesIn(kindNames()), [](const auto& info) {
@@ -118,17 +118,17 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EveryKind, ::testing::ValuesIn(kindNames()), [](
 
 TEST(FrameSource, PalettisedMoviesGivePal8FramesWithTheirPalette) {
     TempFolder tmp;
-    const mg::MovieSpec spec = specFor("avi-pal8", 8);
-    auto source = openOk(makeMovie(tmp, spec));
+    const mg::MovieSpec movieSpec = specFor("avi-pal8", 8);
+    auto source = openOk(makeMovie(tmp, movieSpec));
     ASSERT_TRUE(source);
     Frame frame;
     ASSERT_TRUE(source->read(3, frame));
     EXPECT_EQ(frame.kind, Frame::Kind::Pal8);
     ASSERT_EQ(frame.palette.size(), 256u);
     EXPECT_EQ(frame.palette, mg::paletteColours());
-    ASSERT_EQ(frame.pixels.size(), size_t(spec.width) * spec.height);
+    ASSERT_EQ(frame.pixels.size(), size_t(movieSpec.width) * movieSpec.height);
     std::vector<uint8_t> bgr;
-    mg::renderFrame(spec, 3, bgr);
+    mg::renderFrame(movieSpec, 3, bgr);
     for (size_t i = 0; i < frame.pixels.size(); ++i)
         ASSERT_EQ(frame.pixels[i], mg::paletteIndex(bgr[i * 3], bgr[i * 3 + 1], bgr[i * 3 + 2]))
             << "pixel " << i;

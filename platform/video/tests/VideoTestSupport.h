@@ -56,11 +56,11 @@ inline moviegen::MovieSpec specFor(const std::string& kind, int frames) {
 }
 
 // Writes a movie of the kind into folder and returns its path.
-inline std::string makeMovie(const TempFolder& folder, const moviegen::MovieSpec& spec,
+inline std::string makeMovie(const TempFolder& folder, const moviegen::MovieSpec& movieSpec,
                              const std::string& stem = "movie") {
-    const std::string path = folder / (stem + moviegen::findKind(spec.kind)->extension);
+    const std::string path = folder / (stem + moviegen::findKind(movieSpec.kind)->extension);
     std::string why;
-    EXPECT_TRUE(moviegen::writeMovie(path, spec, why)) << spec.kind << ": " << why;
+    EXPECT_TRUE(moviegen::writeMovie(path, movieSpec, why)) << movieSpec.kind << ": " << why;
     return path;
 }
 

@@ -59,13 +59,13 @@ void ControlTest::TearDown() {
 }
 
 std::string ControlTest::writeMovie(const std::string& name, int frames, int width, int height) {
-    moviegen::MovieSpec spec;
-    spec.frames = frames;
-    spec.width = width;
-    spec.height = height;
+    moviegen::MovieSpec movieSpec;
+    movieSpec.frames = frames;
+    movieSpec.width = width;
+    movieSpec.height = height;
     const std::string path = (dir_ / name).string();
     std::string error;
-    EXPECT_TRUE(moviegen::writeMovie(path, spec, error)) << error;
+    EXPECT_TRUE(moviegen::writeMovie(path, movieSpec, error)) << error;
     return path;
 }
 
