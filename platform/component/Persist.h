@@ -24,6 +24,10 @@ inline constexpr Guid IID_IPersistPropertyBag =
 inline constexpr Guid IID_IPersistStreamInit =
     Guid::literal("{7FD52380-4E07-101B-AE2D-08002B2EC713}");
 
+// The file to load from does not exist.
+inline constexpr HRESULT STG_E_FILENOTFOUND = hresultFromBits(0x80030002);
+// Saving could not write (or replace) the file.
+inline constexpr HRESULT STG_E_WRITEFAULT = hresultFromBits(0x8003001D);
 // Loading found data it could not use.
 inline constexpr HRESULT STG_E_READFAULT = hresultFromBits(0x8003001E);
 

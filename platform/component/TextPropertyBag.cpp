@@ -1,0 +1,350 @@
+#include "platform/component/TextPropertyBag.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace qxm {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool isControl(char c) {
+    auto b = static_cast<unsigned char>(c);
+    return b < 0x20 || b == 0x7F;
+}
+
+std::string_view trimLeft(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    return s;
+}
+
+std::string_view trimRight(std::string_view s) {
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+void setError(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+}
+
+std::string foldKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return key;
+}
+
+// Why name cannot be an entry's name, or "" when it can.
+std::string nameProblem(std::string_view name) {
+    if (name.empty()) return "the name before '=' is empty";
+    for (char c : name) {
+        if (isBlank(c)) return "the name \"" + std::string(name) + "\" holds a blank";
+        if (isControl(c)) return "the name \"" + std::string(name) + "\" holds a control character";
+        if (c == '=') return "the name \"" + std::string(name) + "\" holds '='";
+    }
+    if (name.front() == '#' || name.front() == ';')
+        return "the name \"" + std::string(name) + "\" starts like a comment";
+    return {};
+}
+
+// The quoted value that starts at v[0] == '"'.
+bool unquote(std::string_view v, std::string& out, std::string& why) {
+    out.clear();
+    std::size_t i = 1;
+    for (; i < v.size() && v[i] != '"'; ++i) {
+        char c = v[i];
+        if (c == '\\') {
+            if (++i >= v.size()) break;
+            switch (v[i]) {
+            case 'n':
+                c = '\n';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            case 't':
+                c = '\t';
+                break;
+            case '"':
+            case '\\':
+                c = v[i];
+                break;
+            default:
+                why = std::string("unknown escape \\") + v[i] + " in the quoted value";
+                return false;
+            }
+        }
+        out += c;
+    }
+    if (i >= v.size()) {
+        why = "the quoted value does not close on its line";
+        return false;
+    }
+    if (!trimLeft(v.substr(i + 1)).empty()) {
+        why = "text after the closing quote";
+        return false;
+    }
+    return true;
+}
+
+bool needsQuotes(std::string_view v) {
+    if (v.empty() || isBlank(v.front()) || isBlank(v.back()) || v.front() == '"') return true;
+    for (char c : v)
+        if (isControl(c)) return true;
+    return false;
+}
+
+std::string quote(std::string_view v) {
+    std::string out = "\"";
+    for (char c : v) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+// One line of the text form (without its line feed). isEntry is false for blank and comment
+// lines; on failure why says what is wrong.
+bool parseLine(std::string_view line, bool& isEntry, std::string& name, std::string& value,
+               std::string& why) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::string_view body = trimLeft(line);
+    isEntry = false;
+    if (body.empty() || body.front() == '#' || body.front() == ';') return true;
+    std::size_t eq = body.find('=');
+    if (eq == std::string_view::npos) {
+        why = "no '=' after the name \"" + std::string(trimRight(body)) + "\"";
+        return false;
+    }
+    std::string_view n = trimRight(body.substr(0, eq));
+    if (std::string problem = nameProblem(n); !problem.empty()) {
+        why = std::move(problem);
+        return false;
+    }
+    std::string_view v = trimLeft(body.substr(eq + 1));
+    if (!v.empty() && v.front() == '"') {
+        if (!unquote(v, value, why)) return false;
+    } else {
+        value.assign(trimRight(v));
+    }
+    name.assign(n);
+    isEntry = true;
+    return true;
+}
+
+} // namespace
+
+HRESULT TextPropertyBag::read(std::string_view name, Variant& out) {
+    const std::string* v = find(name);
+    if (!v) return E_INVALIDARG;
+    out = Variant(*v);
+    return S_OK;
+}
+
+HRESULT TextPropertyBag::write(std::string_view name, const Variant& value) {
+    if (!isValidName(name)) return E_INVALIDARG;
+    std::string text;
+    HRESULT hr = value.toString(text);
+    if (failed(hr)) return hr;
+    put(std::string(name), std::move(text));
+    return S_OK;
+}
+
+const std::string* TextPropertyBag::find(std::string_view name) const {
+    for (const Entry& e : entries_)
+        if (equalsNoCase(e.name, name)) return &e.value;
+    return nullptr;
+}
+
+TextPropertyBag::Entry* TextPropertyBag::findEntry(std::string_view name) {
+    for (Entry& e : entries_)
+        if (equalsNoCase(e.name, name)) return &e;
+    return nullptr;
+}
+
+void TextPropertyBag::put(std::string name, std::string value) {
+    if (Entry* e = findEntry(name)) {
+        e->value = std::move(value); // the entry keeps its place and the spelling it had
+    } else {
+        entries_.push_back({std::move(name), std::move(value)});
+    }
+}
+
+bool TextPropertyBag::isValidName(std::string_view name) {
+    return nameProblem(name).empty();
+}
+
+HRESULT TextPropertyBag::parse(std::string_view text, TextPropertyBag& out, std::string* error) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    std::vector<Entry> entries;
+    std::unordered_map<std::string, std::size_t> firstLine; // folded name -> line number
+    std::size_t lineNo = 0;
+    while (!text.empty()) {
+        ++lineNo;
+        std::size_t lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+
+        bool isEntry = false;
+        std::string name, value, why;
+        if (!parseLine(line, isEntry, name, value, why)) {
+            setError(error, "line " + std::to_string(lineNo) + ": " + why);
+            return STG_E_READFAULT;
+        }
+        if (!isEntry) continue;
+        auto [it, added] = firstLine.emplace(foldKey(name), lineNo);
+        if (!added) {
+            setError(error, "line " + std::to_string(lineNo) + ": \"" + name +
+                                "\" is given twice (first on line " + std::to_string(it->second) +
+                                ")");
+            return STG_E_READFAULT;
+        }
+        entries.push_back({std::move(name), std::move(value)});
+    }
+    out.entries_ = std::move(entries);
+    return S_OK;
+}
+
+HRESULT TextPropertyBag::addLine(std::string_view line, std::string* error) {
+    if (line.find('\n') != std::string_view::npos) {
+        setError(error, "a line feed inside \"name=value\"");
+        return STG_E_READFAULT;
+    }
+    bool isEntry = false;
+    std::string name, value, why;
+    if (!parseLine(line, isEntry, name, value, why)) {
+        setError(error, why);
+        return STG_E_READFAULT;
+    }
+    if (!isEntry) {
+        setError(error, "expected name=value");
+        return STG_E_READFAULT;
+    }
+    put(std::move(name), std::move(value));
+    return S_OK;
+}
+
+std::string TextPropertyBag::format() const {
+    std::string out;
+    for (const Entry& e : entries_) {
+        out += e.name;
+        out += '=';
+        out += needsQuotes(e.value) ? quote(e.value) : e.value;
+        out += '\n';
+    }
+    return out;
+}
+
+HRESULT TextPropertyBag::readFile(const std::string& path, TextPropertyBag& out,
+                                  std::string* error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        int e = errno;
+        setError(error, "cannot open " + path + ": " + std::strerror(e));
+        return e == ENOENT || e == ENOTDIR ? STG_E_FILENOTFOUND : STG_E_READFAULT;
+    }
+    std::string text;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int e = errno;
+            ::close(fd);
+            setError(error, "cannot read " + path + ": " + std::strerror(e));
+            return STG_E_READFAULT;
+        }
+        if (n == 0) break;
+        text.append(buf, std::size_t(n));
+    }
+    ::close(fd);
+    std::string detail;
+    HRESULT hr = parse(text, out, &detail);
+    if (failed(hr)) setError(error, path + ": " + detail);
+    return hr;
+}
+
+HRESULT TextPropertyBag::writeFile(const std::string& path, std::string* error) const {
+    if (path.empty() || path.back() == '/') {
+        setError(error, "no file name in \"" + path + "\"");
+        return STG_E_WRITEFAULT;
+    }
+    // A file being replaced keeps its permissions.
+    mode_t mode = 0644;
+    if (struct stat st; ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        mode = st.st_mode & 07777;
+
+    const std::string text = format();
+    std::string tmp = path + ".XXXXXX";
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        setError(error,
+                 "cannot create a temporary file beside " + path + ": " + std::strerror(errno));
+        return STG_E_WRITEFAULT;
+    }
+    auto fail = [&](const std::string& what, int e) {
+        ::unlink(tmp.c_str());
+        setError(error, what + ": " + std::strerror(e));
+        return STG_E_WRITEFAULT;
+    };
+    auto failOpen = [&](const char* what) {
+        int e = errno;
+        ::close(fd);
+        return fail(std::string(what) + " " + tmp, e);
+    };
+    for (std::size_t done = 0; done < text.size();) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return failOpen("cannot write");
+        if (n == 0) {
+            errno = EIO;
+            return failOpen("cannot write");
+        }
+        done += std::size_t(n);
+    }
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return failOpen("cannot flush");
+    if (::close(fd) != 0) {
+        int e = errno;
+        return fail("cannot close " + tmp, e);
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        int e = errno;
+        return fail("cannot replace " + path, e);
+    }
+    // Make the rename itself durable.
+    std::size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return S_OK;
+}
+
+} // namespace qxm
