@@ -1,5 +1,6 @@
-// Replaces the global operator new / delete of the test program. Kept in a translation unit of
-// its own so that the compiler never sees a replaced operator inlined next to its partner.
+// Replaces the global operator new / delete of the test program (the array forms forward to
+// these). Kept in a translation unit of its own so that the compiler never sees a
+// replaced operator inlined next to its partner.
 #include "AllocationWatch.h"
 
 #include <atomic>
@@ -10,14 +11,12 @@ namespace {
 std::atomic<std::size_t> gLargest{0};
 }
 
-namespace qxm::testsupport {
-void resetLargestAllocation() {
+void qxm::testsupport::resetLargestAllocation() {
     gLargest.store(0);
 }
-std::size_t largestAllocation() {
+std::size_t qxm::testsupport::largestAllocation() {
     return gLargest.load();
 }
-} // namespace qxm::testsupport
 
 void* operator new(std::size_t n) {
     std::size_t seen = gLargest.load(std::memory_order_relaxed);
@@ -26,18 +25,9 @@ void* operator new(std::size_t n) {
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t n) {
-    return operator new(n);
-}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
 void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
