@@ -1,5 +1,7 @@
 #include "platform/component/TextPropertyBag.h"
 
+#include "platform/component/QuotedText.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -55,40 +57,11 @@ std::string nameProblem(std::string_view name) {
     return {};
 }
 
-// The quoted value that starts at v[0] == '"'.
+// The quoted value that starts at v[0] == '"' and ends the line.
 bool unquote(std::string_view v, std::string& out, std::string& why) {
-    out.clear();
-    std::size_t i = 1;
-    for (; i < v.size() && v[i] != '"'; ++i) {
-        char c = v[i];
-        if (c == '\\') {
-            if (++i >= v.size()) break;
-            switch (v[i]) {
-            case 'n':
-                c = '\n';
-                break;
-            case 'r':
-                c = '\r';
-                break;
-            case 't':
-                c = '\t';
-                break;
-            case '"':
-            case '\\':
-                c = v[i];
-                break;
-            default:
-                why = std::string("unknown escape \\") + v[i] + " in the quoted value";
-                return false;
-            }
-        }
-        out += c;
-    }
-    if (i >= v.size()) {
-        why = "the quoted value does not close on its line";
-        return false;
-    }
-    if (!trimLeft(v.substr(i + 1)).empty()) {
+    std::size_t end = 0;
+    if (!readQuoted(v, end, out, &why)) return false;
+    if (!trimLeft(v.substr(end)).empty()) {
         why = "text after the closing quote";
         return false;
     }
@@ -100,32 +73,6 @@ bool needsQuotes(std::string_view v) {
     for (char c : v)
         if (isControl(c)) return true;
     return false;
-}
-
-std::string quote(std::string_view v) {
-    std::string out = "\"";
-    for (char c : v) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out + '"';
 }
 
 // One line of the text form (without its line feed). isEntry is false for blank and comment
@@ -254,7 +201,7 @@ std::string TextPropertyBag::format() const {
     for (const Entry& e : entries_) {
         out += e.name;
         out += '=';
-        out += needsQuotes(e.value) ? quote(e.value) : e.value;
+        out += needsQuotes(e.value) ? quoteText(e.value) : e.value;
         out += '\n';
     }
     return out;

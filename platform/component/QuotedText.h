@@ -1,0 +1,17 @@
+#pragma once
+// Text in double quotes with the escapes \" \\ \n \r \t: how the text forms of property bags
+// and of the control host's lines carry values that hold blanks, quotes or line breaks.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qxm {
+
+// "text" with the escapes.
+std::string quoteText(std::string_view text);
+
+// Reads the quoted text starting at text[pos] == '"' into out and moves pos past its closing
+// quote. False with *why when an escape is unknown or the quote does not close.
+bool readQuoted(std::string_view text, std::size_t& pos, std::string& out, std::string* why);
+
+} // namespace qxm
