@@ -1,5 +1,7 @@
 #include "platform/component/Registry.h"
 
+#include "platform/component/QuotedText.h"
+#include "platform/component/TextFiles.h"
 #include "platform/component/Variant.h"
 
 #include <algorithm>
@@ -25,62 +27,6 @@ std::string_view trim(std::string_view s) {
 
 void setError(std::string* error, std::string text) {
     if (error) *error = std::move(text);
-}
-
-std::string quote(const std::string& v) {
-    std::string out = "\"";
-    for (char c : v) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-bool unquote(std::string_view v, std::string& out) {
-    out.clear();
-    std::size_t i = 1;
-    for (; i < v.size() && v[i] != '"'; ++i) {
-        char c = v[i];
-        if (c == '\\') {
-            if (++i >= v.size()) return false;
-            switch (v[i]) {
-            case 'n':
-                c = '\n';
-                break;
-            case 'r':
-                c = '\r';
-                break;
-            case 't':
-                c = '\t';
-                break;
-            case '"':
-            case '\\':
-                c = v[i];
-                break;
-            default:
-                return false;
-            }
-        }
-        out += c;
-    }
-    return i < v.size() && trim(v.substr(i + 1)).empty();
 }
 
 // Creates the folders leading to path (like mkdir -p of its parent).
@@ -118,43 +64,10 @@ private:
 };
 
 HRESULT writeAtomically(const std::string& path, const std::string& text, std::string* error) {
-    std::string tmp = path + ".XXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        setError(error,
-                 "cannot create a temporary file beside " + path + ": " + std::strerror(errno));
+    std::string what;
+    if (const int e = replaceFileAtomically(path, text, &what); e != 0) {
+        setError(error, what + ": " + std::strerror(e));
         return REGDB_E_WRITEREGDB;
-    }
-    auto fail = [&](const char* what) {
-        int e = errno;
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        setError(error, std::string(what) + " " + tmp + ": " + std::strerror(e));
-        return REGDB_E_WRITEREGDB;
-    };
-    for (std::size_t done = 0; done < text.size();) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail("cannot write");
-        done += std::size_t(n);
-    }
-    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) return fail("cannot flush");
-    if (::close(fd) != 0) {
-        ::unlink(tmp.c_str());
-        setError(error, "cannot close " + tmp);
-        return REGDB_E_WRITEREGDB;
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        ::unlink(tmp.c_str());
-        setError(error, "cannot replace " + path + ": " + std::strerror(e));
-        return REGDB_E_WRITEREGDB;
-    }
-    std::string dir = path.substr(0, path.rfind('/') == std::string::npos ? 0 : path.rfind('/'));
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
     }
     return S_OK;
 }
@@ -296,7 +209,9 @@ HRESULT RegistryData::parse(std::string_view text, RegistryData& out, std::strin
         if (name.empty()) return fail("value without a name");
         std::string value;
         if (!raw.empty() && raw.front() == '"') {
-            if (!unquote(raw, value)) return fail("malformed quoted value");
+            std::size_t end = 0;
+            if (!readQuoted(raw, end, value, nullptr) || !trim(raw.substr(end)).empty())
+                return fail("malformed quoted value");
         } else {
             value = std::string(raw);
         }
@@ -311,7 +226,7 @@ std::string RegistryData::format() const {
     for (const auto& s : sections) {
         out += "\n[" + s.kind + " " + s.key + "]\n";
         for (const auto& [k, v] : s.values)
-            out += k + " = " + quote(v) + "\n";
+            out += k + " = " + quoteText(v) + "\n";
     }
     return out;
 }
@@ -337,30 +252,15 @@ std::string Registry::defaultPath() {
 Registry::Registry(std::string path) : path_(std::move(path)) {}
 
 HRESULT Registry::read(RegistryData& out, std::string* error) const {
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
+    std::string text;
+    if (const int e = readWholeFile(path_, text); e != 0) {
+        if (e == ENOENT) {
             out = RegistryData();
             return S_OK;
         }
-        setError(error, "cannot read " + path_ + ": " + std::strerror(errno));
+        setError(error, "cannot read " + path_ + ": " + std::strerror(e));
         return REGDB_E_READREGDB;
     }
-    std::string text;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            setError(error, "cannot read " + path_ + ": " + std::strerror(e));
-            return REGDB_E_READREGDB;
-        }
-        if (n == 0) break;
-        text.append(buf, std::size_t(n));
-    }
-    ::close(fd);
     std::string detail;
     HRESULT hr = RegistryData::parse(text, out, &detail);
     if (failed(hr)) setError(error, path_ + ": " + detail);

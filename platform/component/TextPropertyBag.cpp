@@ -1,12 +1,10 @@
 #include "platform/component/TextPropertyBag.h"
 
 #include "platform/component/QuotedText.h"
+#include "platform/component/TextFiles.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 
 namespace qxm {
@@ -209,27 +207,11 @@ std::string TextPropertyBag::format() const {
 
 HRESULT TextPropertyBag::readFile(const std::string& path, TextPropertyBag& out,
                                   std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        int e = errno;
-        setError(error, "cannot open " + path + ": " + std::strerror(e));
+    std::string text;
+    if (const int e = readWholeFile(path, text); e != 0) {
+        setError(error, "cannot read " + path + ": " + std::strerror(e));
         return e == ENOENT || e == ENOTDIR ? STG_E_FILENOTFOUND : STG_E_READFAULT;
     }
-    std::string text;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            setError(error, "cannot read " + path + ": " + std::strerror(e));
-            return STG_E_READFAULT;
-        }
-        if (n == 0) break;
-        text.append(buf, std::size_t(n));
-    }
-    ::close(fd);
     std::string detail;
     HRESULT hr = parse(text, out, &detail);
     if (failed(hr)) setError(error, path + ": " + detail);
@@ -241,55 +223,10 @@ HRESULT TextPropertyBag::writeFile(const std::string& path, std::string* error) 
         setError(error, "no file name in \"" + path + "\"");
         return STG_E_WRITEFAULT;
     }
-    // A file being replaced keeps its permissions.
-    mode_t mode = 0644;
-    if (struct stat st; ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        mode = st.st_mode & 07777;
-
-    const std::string text = format();
-    std::string tmp = path + ".XXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        setError(error,
-                 "cannot create a temporary file beside " + path + ": " + std::strerror(errno));
-        return STG_E_WRITEFAULT;
-    }
-    auto fail = [&](const std::string& what, int e) {
-        ::unlink(tmp.c_str());
+    std::string what;
+    if (const int e = replaceFileAtomically(path, format(), &what); e != 0) {
         setError(error, what + ": " + std::strerror(e));
         return STG_E_WRITEFAULT;
-    };
-    auto failOpen = [&](const char* what) {
-        int e = errno;
-        ::close(fd);
-        return fail(std::string(what) + " " + tmp, e);
-    };
-    for (std::size_t done = 0; done < text.size();) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return failOpen("cannot write");
-        if (n == 0) {
-            errno = EIO;
-            return failOpen("cannot write");
-        }
-        done += std::size_t(n);
-    }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return failOpen("cannot flush");
-    if (::close(fd) != 0) {
-        int e = errno;
-        return fail("cannot close " + tmp, e);
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        return fail("cannot replace " + path, e);
-    }
-    // Make the rename itself durable.
-    std::size_t slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
     }
     return S_OK;
 }
