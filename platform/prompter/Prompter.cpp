@@ -40,6 +40,18 @@ Answer prompt(const std::string& text, const std::string& caption, Buttons butto
     return h->ask(Prompt{text, caption, buttons, icon});
 }
 
+std::optional<std::string> PromptHandler::chooseOpenFile(const FileRequest& request) {
+    std::fprintf(stderr, "%s: no file chosen (no file dialog available)\n",
+                 request.title.empty() ? "Open" : request.title.c_str());
+    return std::nullopt;
+}
+
+std::optional<std::string> chooseOpenFile(const FileRequest& request) {
+    PromptHandler* h = g_handler.load();
+    if (!h) h = &g_stderrPrompter;
+    return h->chooseOpenFile(request);
+}
+
 PromptHandler* setPromptHandler(PromptHandler* handler) { return g_handler.exchange(handler); }
 
 ScriptedPrompter::ScriptedPrompter() { previous_ = setPromptHandler(this); }
@@ -52,6 +64,14 @@ Answer ScriptedPrompter::ask(const Prompt& p) {
     Answer a = answers_.front();
     answers_.erase(answers_.begin());
     return a;
+}
+
+std::optional<std::string> ScriptedPrompter::chooseOpenFile(const FileRequest& request) {
+    fileRequests.push_back(request);
+    if (files_.empty()) return std::nullopt;
+    std::optional<std::string> path = std::move(files_.front());
+    files_.erase(files_.begin());
+    return path;
 }
 
 std::vector<std::string> ScriptedPrompter::texts() const {

@@ -32,3 +32,28 @@ TEST(Prompter, ScriptedHandlerRecordsAndAnswersInOrderThenRestores) {
     }
     EXPECT_EQ(setPromptHandler(nullptr), nullptr);
 }
+
+TEST(Prompter, DefaultHandlerCancelsFileRequests) {
+    EXPECT_EQ(chooseOpenFile(FileRequest{"Open", "All|*||"}), std::nullopt);
+}
+
+TEST(Prompter, ScriptedFileAnswersInOrderThenCancelled) {
+    ScriptedPrompter s;
+    s.queueFile("/tmp/a.avi");
+    s.queueFile(std::nullopt);
+    FileRequest r{"Movie File Select", "Movie|*.avi||", 2, "/tmp/start.avi", false};
+    EXPECT_EQ(chooseOpenFile(r), std::optional<std::string>("/tmp/a.avi"));
+    EXPECT_EQ(chooseOpenFile(r), std::nullopt);
+    EXPECT_EQ(chooseOpenFile(r), std::nullopt); // queue empty: cancelled
+    ASSERT_EQ(s.fileRequests.size(), 3u);
+    EXPECT_EQ(s.fileRequests[0].title, "Movie File Select");
+    EXPECT_EQ(s.fileRequests[0].filter, "Movie|*.avi||");
+    EXPECT_EQ(s.fileRequests[0].filterIndex, 2);
+    EXPECT_EQ(s.fileRequests[0].initialPath, "/tmp/start.avi");
+    EXPECT_FALSE(s.fileRequests[0].mustExist);
+    // File answers and message answers are separate queues.
+    s.queue(Answer::Cancel);
+    s.queueFile("/x");
+    EXPECT_EQ(prompt("q", "c", Buttons::OkCancel), Answer::Cancel);
+    EXPECT_EQ(chooseOpenFile(r), std::optional<std::string>("/x"));
+}
