@@ -1,7 +1,9 @@
 #pragma once
 // The property frame: a modal dialog showing property pages as tabs, with OK, Cancel and
-// Apply. Apply is enabled while the current page is dirty; OK applies every dirty page and
-// closes (staying open when a page refuses); Cancel closes without applying.
+// Apply. Apply is enabled while the current page is dirty and applies every dirty page; OK
+// applies every dirty page and closes (staying open, on the refusing page, when a page
+// refuses); Cancel closes without applying. When the frame closes, its pages are deactivated
+// and let go of the objects and of the frame's site. The frame's tabs fit the largest page.
 #include <QDialog>
 
 #include <functional>
@@ -28,9 +30,8 @@ class PropertyFrame : public QDialog {
 public:
     // Creates the pages (a page that cannot be created is left out), gives them the objects
     // and activates each in its tab. caption is the window title.
-    PropertyFrame(QWidget* parent, const std::string& caption,
-                  std::span<IUnknown* const> objects, std::span<const Guid> pages,
-                  const PageCreator& create = createPageFromRegistry);
+    PropertyFrame(QWidget* parent, const std::string& caption, std::span<IUnknown* const> objects,
+                  std::span<const Guid> pages, const PageCreator& create = createPageFromRegistry);
     ~PropertyFrame() override;
 
     std::size_t pageCount() const { return pages_.size(); }
@@ -46,6 +47,8 @@ public slots:
 private:
     class Site;
     void updateApply();
+    // Deactivates every page and lets it go of the objects and the site.
+    void closePages();
 
     std::vector<ComPtr<IPropertyPage>> pages_;
     ComPtr<Site> site_;
