@@ -1,0 +1,82 @@
+#pragma once
+// Shared pieces of the pages' tests: the application, an object with the pages' properties
+// that records every put (and can refuse ActivateMethod), a site that records status changes,
+// and lookups of controls by id.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGroupBox>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/component/Dispatch.h"
+#include "platform/hosting/PropertyPages.h"
+#include "player_control/control/CQXMovieCtrl.h"
+
+namespace qxm::qxmovie::testing {
+
+QApplication& app();
+
+// The pages' properties, kept as values; puts recorded as "Name=value" in order.
+class FakeMovie : public DispatchObject<> {
+public:
+    FakeMovie();
+    bool AutoRepeat = false, ChangeCursor = false, ShowAnchor = false, ShowControls = false;
+    std::int32_t ActivateMethod = 0;
+    std::string MovieFile, CursorFile;
+    bool refuseActivateMethod = false;
+    std::vector<std::string> puts;
+};
+
+// An object without any of the pages' properties.
+class BareObject : public DispatchObject<> {
+public:
+    BareObject();
+};
+
+class RecordingSite : public Object<IPropertyPageSite> {
+public:
+    HRESULT onStatusChange(std::uint32_t flags) override {
+        statuses.push_back(flags);
+        return S_OK;
+    }
+    std::vector<std::uint32_t> statuses;
+};
+
+inline IUnknown* unknownOf(IDispatch* d) {
+    return d;
+}
+
+// The widget below root whose "controlId" is id (null when none or several).
+QWidget* controlById(QWidget* root, int id);
+template <class W> W* control(QWidget* root, int id) {
+    return qobject_cast<W*>(controlById(root, id));
+}
+// The title of the group box a widget sits in ("" when none).
+QString groupOf(QWidget* w);
+
+// A page under test: activated in a holder widget, with a site and one or more objects.
+class PageTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Gives the page the objects and a recording site, activates it in the holder.
+    void open(IPropertyPage& page, std::vector<IDispatch*> objects);
+    void click(int id);
+
+    ModuleLife life_;
+    std::unique_ptr<QWidget> holder_;
+    ComPtr<RecordingSite> site_ = makeObject<RecordingSite>();
+    ComPtr<IPropertyPage> opened_; // the page open() activated
+};
+
+// Saves a picture of a widget as a PNG; false when that failed.
+bool savePicture(QWidget& widget, const QString& path);
+
+} // namespace qxm::qxmovie::testing
