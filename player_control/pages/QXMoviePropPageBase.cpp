@@ -59,11 +59,10 @@ HRESULT QXMoviePropPageBase::getPageInfo(PropertyPageInfo& info) {
 HRESULT QXMoviePropPageBase::setObjects(std::span<IUnknown* const> objects) {
     std::vector<ComPtr<IDispatch>> dispatches;
     for (IUnknown* object : objects) {
-        if (!object) return E_POINTER;
-        ComPtr<IDispatch> d = ComPtr<IUnknown>(object).as<IDispatch>();
+        ComPtr<IDispatch> d = object ? ComPtr<IUnknown>(object).as<IDispatch>() : nullptr;
         if (!d) {
             objects_.clear();
-            return E_NOINTERFACE;
+            return object ? E_NOINTERFACE : E_POINTER;
         }
         dispatches.push_back(std::move(d));
     }

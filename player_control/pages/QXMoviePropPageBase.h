@@ -43,7 +43,8 @@ public:
     HRESULT setPageSite(IPropertyPageSite* site) override;
     // E_UNEXPECTED without a GUI application (the size is measured in the page's font).
     HRESULT getPageInfo(PropertyPageInfo& info) override;
-    // E_NOINTERFACE (keeping no objects) when one of them offers no IDispatch.
+    // E_NOINTERFACE when one of them offers no IDispatch, E_POINTER for a null one; the page
+    // then keeps no objects.
     HRESULT setObjects(std::span<IUnknown* const> objects) override;
     // E_POINTER for a null parent.
     HRESULT activate(QWidget* parent) override;

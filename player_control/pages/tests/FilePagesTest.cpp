@@ -34,34 +34,26 @@ TEST_F(FilePageTest, BothPagesHaveALabelAnEditBoxAndABrowseButton) {
         {makeObject<CQXMoviePropPage2>(life_), "MovieFile", 105, 211, 210},
         {makeObject<CQXMoviePropPage3>(life_), "CursorFile", 201, 213, 212},
     };
-    auto movie = makeObject<FakeMovie>();
     for (const auto& c : cases) {
-        open(*c.page, {movie.get()});
-        QWidget* root = holder_.get();
+        open(*c.page, {});
         ASSERT_TRUE(edit(c.editId)) << c.title;
-        auto* browse = control<QPushButton>(root, c.browseId);
+        auto* browse = control<QPushButton>(holder_.get(), c.browseId);
         ASSERT_TRUE(browse);
         EXPECT_EQ(browse->text(), "...");
-        auto* label = root->findChild<QLabel*>("fileNameLabel");
+        auto* label = holder_->findChild<QLabel*>("fileNameLabel");
         ASSERT_TRUE(label);
         EXPECT_EQ(label->text(), "FileName :");
         EXPECT_EQ(label->buddy(), edit(c.editId));
-
         PropertyPageInfo info;
         ASSERT_EQ(c.page->getPageInfo(info), S_OK);
         EXPECT_EQ(info.title, c.title);
         EXPECT_EQ(c.page->pageTemplate().dialogUnits, QSize(250, 110));
         EXPECT_EQ(c.page->widget()->size(), info.size);
         EXPECT_EQ(c.page->widget()->property("dialogId").toInt(), c.dialogId);
-        EXPECT_EQ(c.page->widget()->font().family(), "Arial");
-        c.page->deactivate();
-        c.page->setObjects({});
-        c.page->setPageSite(nullptr);
-        opened_ = nullptr;
     }
 }
 
-TEST_F(FilePageTest, BrowsingPutsTheChosenMovieIntoTheEditBoxAndApplySetsIt) {
+TEST_F(FilePageTest, AChosenMovieGoesIntoTheEditBoxAndIsSetOnApply) {
     auto page = makeObject<CQXMoviePropPage2>(life_);
     auto movie = makeObject<FakeMovie>();
     movie->MovieFile = "/movies/old.avi";
@@ -77,81 +69,45 @@ TEST_F(FilePageTest, BrowsingPutsTheChosenMovieIntoTheEditBoxAndApplySetsIt) {
     EXPECT_EQ(r.filterIndex, 1);
     EXPECT_TRUE(r.mustExist);
     EXPECT_EQ(r.initialPath, "/movies/old.avi");
-
     EXPECT_EQ(edit(IDC_MOVIEFILE)->text(), "/movies/a long folder name/new clip.mpg");
     EXPECT_EQ(page->isPageDirty(), S_OK);
-    ASSERT_FALSE(site_->statuses.empty());
     EXPECT_EQ(site_->statuses.back(), PROPPAGESTATUS_DIRTY | PROPPAGESTATUS_VALIDATE);
-    EXPECT_EQ(movie->MovieFile, "/movies/old.avi"); // nothing before apply
-    EXPECT_TRUE(movie->puts.empty());
-
+    EXPECT_TRUE(movie->puts.empty()); // nothing before apply
     EXPECT_EQ(page->apply(), S_OK);
     EXPECT_EQ(movie->puts,
               std::vector<std::string>{"MovieFile=/movies/a long folder name/new clip.mpg"});
+
+    // Cancelled: nothing changes.
+    prompter_.queueFile(std::nullopt);
+    click(IDC_MOVIEFILE_BROWSE);
+    EXPECT_EQ(prompter_.fileRequests.back().initialPath, "/movies/a long folder name/new clip.mpg");
+    EXPECT_EQ(edit(IDC_MOVIEFILE)->text(), "/movies/a long folder name/new clip.mpg");
+    EXPECT_EQ(page->isPageDirty(), S_FALSE);
 }
 
-TEST_F(FilePageTest, ALongPathIsNotCut) {
-    auto page = makeObject<CQXMoviePropPage2>(life_);
-    CQXMovieCtrl control; // no engine window: the control keeps the name it is given
-    ComPtr<IDispatch> d = control.dispatch();
-    open(*page, {d.get()});
+TEST_F(FilePageTest, TypedAndChosenNamesReachTheRealControlUncut) {
+    CQXMovieCtrl movie; // without its window the control keeps the names it is given
+    ComPtr<IDispatch> d = movie.dispatch();
+    ASSERT_EQ(dispPut(*d, "CursorFile", Variant("cursors/old.cur")), S_OK);
+
+    auto cursorPage = makeObject<CQXMoviePropPage3>(life_);
+    open(*cursorPage, {d.get()});
+    EXPECT_EQ(edit(IDC_CURSORFILE)->text(), "cursors/old.cur");
+    prompter_.queueFile("/home/user/cursors/pointer.ani");
+    click(IDC_CURSORFILE_BROWSE);
+    EXPECT_EQ(prompter_.fileRequests.back().title, "Cursor File Select");
+    EXPECT_EQ(prompter_.fileRequests.back().filter, strings::kCursorFilter.text);
+    EXPECT_EQ(movie.CursorFile(), "cursors/old.cur");
+    EXPECT_EQ(cursorPage->apply(), S_OK);
+    EXPECT_EQ(movie.CursorFile(), "/home/user/cursors/pointer.ani");
+
+    auto moviePage = makeObject<CQXMoviePropPage2>(life_);
+    open(*moviePage, {d.get()});
     std::string path = "/media";
     while (path.size() < 400)
         path += "/folder-with-a-rather-long-name";
-    path += "/movie.avi";
-    prompter_.queueFile(path);
-    click(IDC_MOVIEFILE_BROWSE);
-    EXPECT_EQ(control.MovieFile(), "");
-    EXPECT_EQ(page->apply(), S_OK);
-    EXPECT_EQ(control.MovieFile(), path);
-}
-
-TEST_F(FilePageTest, CancellingTheFileDialogChangesNothing) {
-    auto page = makeObject<CQXMoviePropPage3>(life_);
-    auto movie = makeObject<FakeMovie>();
-    movie->CursorFile = "hand.cur";
-    open(*page, {movie.get()});
-    const std::size_t statuses = site_->statuses.size();
-    prompter_.queueFile(std::nullopt);
-    click(IDC_CURSORFILE_BROWSE);
-    EXPECT_EQ(prompter_.fileRequests.size(), 1u);
-    EXPECT_EQ(edit(IDC_CURSORFILE)->text(), "hand.cur");
-    EXPECT_EQ(page->isPageDirty(), S_FALSE);
-    EXPECT_EQ(site_->statuses.size(), statuses);
-    EXPECT_EQ(page->apply(), S_OK);
-    EXPECT_TRUE(movie->puts.empty());
-}
-
-TEST_F(FilePageTest, CursorFileChosenAndAppliedOnTheRealControl) {
-    auto page = makeObject<CQXMoviePropPage3>(life_);
-    CQXMovieCtrl control;
-    ComPtr<IDispatch> d = control.dispatch();
-    ASSERT_EQ(dispPut(*d, "CursorFile", Variant("cursors/old.cur")), S_OK);
-    open(*page, {d.get()});
-    EXPECT_EQ(edit(IDC_CURSORFILE)->text(), "cursors/old.cur");
-
-    prompter_.queueFile("/home/user/cursors/pointer.ani");
-    click(IDC_CURSORFILE_BROWSE);
-    ASSERT_EQ(prompter_.fileRequests.size(), 1u);
-    EXPECT_EQ(prompter_.fileRequests[0].title, "Cursor File Select");
-    EXPECT_EQ(prompter_.fileRequests[0].filter, strings::kCursorFilter.text);
-    EXPECT_EQ(prompter_.fileRequests[0].initialPath, "cursors/old.cur");
-    EXPECT_EQ(control.CursorFile(), "cursors/old.cur");
-    EXPECT_EQ(page->apply(), S_OK);
-    EXPECT_EQ(control.CursorFile(), "/home/user/cursors/pointer.ani");
-}
-
-TEST_F(FilePageTest, TypingAFileNameMarksItChanged) {
-    auto page = makeObject<CQXMoviePropPage2>(life_);
-    auto movie = makeObject<FakeMovie>();
-    open(*page, {movie.get()});
-    EXPECT_EQ(page->isPageDirty(), S_FALSE);
-    QTest::keyClicks(edit(IDC_MOVIEFILE), "typed.avi");
-    EXPECT_EQ(page->isPageDirty(), S_OK);
-    EXPECT_EQ(page->apply(), S_OK);
-    EXPECT_EQ(movie->puts, std::vector<std::string>{"MovieFile=typed.avi"});
-    // The "..." button starts from what was typed.
-    click(IDC_MOVIEFILE_BROWSE);
-    ASSERT_EQ(prompter_.fileRequests.size(), 1u);
-    EXPECT_EQ(prompter_.fileRequests[0].initialPath, "typed.avi");
+    QTest::keyClicks(edit(IDC_MOVIEFILE), QString::fromStdString(path + "/movie.avi"));
+    EXPECT_EQ(moviePage->isPageDirty(), S_OK);
+    EXPECT_EQ(moviePage->apply(), S_OK);
+    EXPECT_EQ(movie.MovieFile(), path + "/movie.avi");
 }

@@ -1,7 +1,9 @@
 #include "player_control/pages/tests/PagesTestSupport.h"
 
+#include <QGroupBox>
 #include <QPixmap>
-#include <QPushButton>
+
+#include <type_traits>
 
 namespace qxm::qxmovie::testing {
 namespace {
@@ -21,8 +23,6 @@ public:
 [[maybe_unused]] ::testing::Environment* const g_environment =
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
-constexpr Guid kIidFake = Guid::literal("{5B7C1D2E-3F40-4A51-8B62-7C83D94EA5F6}");
-
 } // namespace
 
 QApplication& app() {
@@ -33,44 +33,36 @@ QApplication& app() {
     return *g_application;
 }
 
-FakeMovie::FakeMovie() : DispatchObject({"_DFake", kIidFake, InterfaceKind::DispInterface}) {
+FakeMovie::FakeMovie()
+    : DispatchObject({"_DFake", Guid::literal("{5B7C1D2E-3F40-4A51-8B62-7C83D94EA5F6}"),
+                      InterfaceKind::DispInterface}) {
     DispId next = 1;
-    auto boolProp = [&](const char* name, bool FakeMovie::*field) {
+    auto prop = [&](const char* name, VarType type, auto FakeMovie::*field) {
         declareProperty(
-            {.id = next++, .name = name, .type = {VarType::Bool}},
+            {.id = next++, .name = name, .type = {type}},
             [this, field](Args) { return Variant(this->*field); },
             [this, field, name](Args, const Variant& v) {
-                this->*field = v.asBool();
-                puts.push_back(std::string(name) + "=" + (v.asBool() ? "1" : "0"));
+                using T = std::decay_t<decltype(this->*field)>;
+                if constexpr (std::is_same_v<T, bool>) this->*field = v.asBool();
+                if constexpr (std::is_same_v<T, std::int32_t>) {
+                    if (refuseActivateMethod)
+                        throw ComError(CTL_E_INVALIDPROPERTYVALUE, "Invalid Property Value", 213);
+                    this->*field = v.asI4();
+                }
+                if constexpr (std::is_same_v<T, std::string>) this->*field = v.asString();
+                std::string text;
+                v.toString(text);
+                puts.push_back(std::string(name) + "=" + text);
             });
     };
-    auto textProp = [&](const char* name, std::string FakeMovie::*field) {
-        declareProperty(
-            {.id = next++, .name = name, .type = {VarType::BStr}},
-            [this, field](Args) { return Variant(this->*field); },
-            [this, field, name](Args, const Variant& v) {
-                this->*field = v.asString();
-                puts.push_back(std::string(name) + "=" + v.asString());
-            });
-    };
-    boolProp("AutoRepeat", &FakeMovie::AutoRepeat);
-    boolProp("ChangeCursor", &FakeMovie::ChangeCursor);
-    boolProp("ShowAnchor", &FakeMovie::ShowAnchor);
-    boolProp("ShowControls", &FakeMovie::ShowControls);
-    textProp("MovieFile", &FakeMovie::MovieFile);
-    textProp("CursorFile", &FakeMovie::CursorFile);
-    declareProperty(
-        {.id = next++, .name = "ActivateMethod", .type = {VarType::I4}},
-        [this](Args) { return Variant(ActivateMethod); },
-        [this](Args, const Variant& v) {
-            if (refuseActivateMethod)
-                throw ComError(CTL_E_INVALIDPROPERTYVALUE, "Invalid Property Value", 213);
-            ActivateMethod = v.asI4();
-            puts.push_back("ActivateMethod=" + std::to_string(ActivateMethod));
-        });
+    prop("AutoRepeat", VarType::Bool, &FakeMovie::AutoRepeat);
+    prop("ChangeCursor", VarType::Bool, &FakeMovie::ChangeCursor);
+    prop("ShowAnchor", VarType::Bool, &FakeMovie::ShowAnchor);
+    prop("ShowControls", VarType::Bool, &FakeMovie::ShowControls);
+    prop("ActivateMethod", VarType::I4, &FakeMovie::ActivateMethod);
+    prop("MovieFile", VarType::BStr, &FakeMovie::MovieFile);
+    prop("CursorFile", VarType::BStr, &FakeMovie::CursorFile);
 }
-
-BareObject::BareObject() : DispatchObject({"_DBare", kIidFake, InterfaceKind::DispInterface}) {}
 
 QWidget* controlById(QWidget* root, int id) {
     QWidget* found = nullptr;
@@ -89,45 +81,46 @@ QString groupOf(QWidget* w) {
     return {};
 }
 
+bool savePicture(QWidget& widget, const QString& path) {
+    const QPixmap picture = widget.grab();
+    return !picture.isNull() && picture.save(path, "PNG");
+}
+
 void PageTest::SetUp() {
     app();
     holder_ = std::make_unique<QWidget>();
 }
 
 void PageTest::TearDown() {
-    if (opened_) {
-        opened_->deactivate();
-        opened_->setObjects({});
-        opened_->setPageSite(nullptr);
-        opened_.reset();
-    }
+    close();
     holder_.reset();
 }
 
 void PageTest::open(IPropertyPage& page, std::vector<IDispatch*> objects) {
+    close();
     opened_ = ComPtr<IPropertyPage>(&page);
-    std::vector<IUnknown*> unknowns;
-    for (IDispatch* d : objects)
-        unknowns.push_back(d);
+    std::vector<IUnknown*> unknowns(objects.begin(), objects.end());
     ASSERT_EQ(page.setPageSite(site_.get()), S_OK);
     ASSERT_EQ(page.setObjects(unknowns), S_OK);
     ASSERT_EQ(page.activate(holder_.get()), S_OK);
-    ASSERT_TRUE(page.widget());
     holder_->show();
+}
+
+void PageTest::close() {
+    if (!opened_) return;
+    opened_->deactivate();
+    opened_->setObjects({});
+    opened_->setPageSite(nullptr);
+    opened_.reset();
 }
 
 void PageTest::click(int id) {
     auto* button = control<QAbstractButton>(holder_.get(), id);
     ASSERT_TRUE(button) << "no button " << id;
     // Check boxes and radio buttons take clicks on their box and text only: click the box.
-    const bool pushButton = button->inherits("QPushButton");
-    const QPoint at = pushButton ? button->rect().center() : QPoint(6, button->height() / 2);
-    QTest::mouseClick(button, Qt::LeftButton, {}, at);
-}
-
-bool savePicture(QWidget& widget, const QString& path) {
-    const QPixmap picture = widget.grab();
-    return !picture.isNull() && picture.save(path, "PNG");
+    const bool push = button->inherits("QPushButton");
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      push ? button->rect().center() : QPoint(6, button->height() / 2));
 }
 
 } // namespace qxm::qxmovie::testing

@@ -1,10 +1,9 @@
 #pragma once
 // Shared pieces of the pages' tests: the application, an object with the pages' properties
-// that records every put (and can refuse ActivateMethod), a site that records status changes,
-// and lookups of controls by id.
+// that records every put (and can refuse ActivateMethod), a site recording status changes, a
+// fixture activating a page, and lookups of controls by id.
 #include <QAbstractButton>
 #include <QApplication>
-#include <QGroupBox>
 #include <QTest>
 #include <QWidget>
 
@@ -22,7 +21,7 @@ namespace qxm::qxmovie::testing {
 
 QApplication& app();
 
-// The pages' properties, kept as values; puts recorded as "Name=value" in order.
+// Puts are recorded as "Name=value", in order.
 class FakeMovie : public DispatchObject<> {
 public:
     FakeMovie();
@@ -31,12 +30,6 @@ public:
     std::string MovieFile, CursorFile;
     bool refuseActivateMethod = false;
     std::vector<std::string> puts;
-};
-
-// An object without any of the pages' properties.
-class BareObject : public DispatchObject<> {
-public:
-    BareObject();
 };
 
 class RecordingSite : public Object<IPropertyPageSite> {
@@ -48,35 +41,30 @@ public:
     std::vector<std::uint32_t> statuses;
 };
 
-inline IUnknown* unknownOf(IDispatch* d) {
-    return d;
-}
-
 // The widget below root whose "controlId" is id (null when none or several).
 QWidget* controlById(QWidget* root, int id);
 template <class W> W* control(QWidget* root, int id) {
     return qobject_cast<W*>(controlById(root, id));
 }
-// The title of the group box a widget sits in ("" when none).
+// The title of the group box a widget sits in.
 QString groupOf(QWidget* w);
+// Saves a picture of a widget as a PNG.
+bool savePicture(QWidget& widget, const QString& path);
 
-// A page under test: activated in a holder widget, with a site and one or more objects.
 class PageTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-
-    // Gives the page the objects and a recording site, activates it in the holder.
+    // Gives the page a recording site and the objects, activates it in the holder.
     void open(IPropertyPage& page, std::vector<IDispatch*> objects);
+    // Lets the open page go.
+    void close();
     void click(int id);
 
     ModuleLife life_;
     std::unique_ptr<QWidget> holder_;
     ComPtr<RecordingSite> site_ = makeObject<RecordingSite>();
-    ComPtr<IPropertyPage> opened_; // the page open() activated
+    ComPtr<IPropertyPage> opened_;
 };
-
-// Saves a picture of a widget as a PNG; false when that failed.
-bool savePicture(QWidget& widget, const QString& path);
 
 } // namespace qxm::qxmovie::testing
