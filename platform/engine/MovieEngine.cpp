@@ -4,6 +4,7 @@
 #include "platform/engine/EngineTexts.h"
 #include "platform/engine/FullScreenView.h"
 #include "platform/engine/VideoRenderer.h"
+#include "platform/location/FileUrl.h"
 #include "platform/prompter/Prompter.h"
 
 #include <QDataStream>
@@ -216,7 +217,9 @@ void MovieEngine::startOpen(uint64_t generation) {
                     const video::Progress& progress) {
             return video::FrameSource::open(path, status, message, progress);
         };
-    const std::string path = fileName_.toStdString();
+    std::string path = fileName_.toStdString();
+    // A movie resolved against a page's location comes as a file: URL.
+    if (auto local = fileUrlToPath(path)) path = std::move(*local);
     const int32_t initial = pendingPosition_.set && displayMode_ == kDisplayFrames
                                 ? int32_t(std::clamp(pendingPosition_.value, 0.0, 2e9))
                                 : 0;

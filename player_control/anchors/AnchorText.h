@@ -1,6 +1,6 @@
 #pragma once
 // Text rules of the anchor store: the code-page aware cut of IDs and names, the number
-// conversion of the anchor object file, and the paths and URLs it is read from.
+// conversion of the anchor object file, and the path it is read from.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,13 +21,5 @@ std::int32_t parseAnchorNumber(std::string_view s);
 // The anchor object file of a (resolved) movie path: the last extension of the last path
 // component removed and ".obj" appended. "/" separates components, so URLs work the same way.
 std::string anchorFilePath(std::string_view moviePath);
-
-// True when s names the file: scheme (any case).
-bool isFileUrl(std::string_view s);
-
-// The local path a file: URL names ("file:///p", "file://localhost/p", "file:/p"), with its
-// percent escapes decoded and any query or fragment dropped. None for another host or an
-// escape that decodes to a zero byte.
-std::optional<std::string> fileUrlToPath(std::string_view url);
 
 } // namespace qxm

@@ -6,6 +6,7 @@
 #include <istream>
 #include <new>
 
+#include "platform/location/FileUrl.h"
 #include "player_control/anchors/AnchorGeometry.h"
 #include "player_control/anchors/AnchorText.h"
 
