@@ -38,8 +38,8 @@ bool sectionBytes(const std::string& file, std::string_view wanted, std::string_
         Elf64_Shdr sh{};
         if (!readAt(file, eh.e_shoff + std::uint64_t(i) * sizeof(Elf64_Shdr), sh)) return false;
         if (sh.sh_name >= strtab.size()) return false;
-        const std::string_view name = strtab.substr(sh.sh_name).substr(
-            0, strtab.substr(sh.sh_name).find('\0'));
+        const std::string_view name =
+            strtab.substr(sh.sh_name).substr(0, strtab.substr(sh.sh_name).find('\0'));
         if (name != wanted) continue;
         if (sh.sh_type == SHT_NOBITS || sh.sh_offset > file.size() ||
             file.size() - sh.sh_offset < sh.sh_size)

@@ -50,12 +50,13 @@ constexpr ResourceBlock<N> makeResource(std::string_view type, std::int32_t id,
     return block;
 }
 
-#define QXM_MODULE_RESOURCE(name, type, id, bytes)                                                \
-    __attribute__((section("qxm_rsrc"), used)) constexpr auto name =                              \
+#define QXM_MODULE_RESOURCE(name, type, id, bytes)                                                 \
+    __attribute__((section("qxm_rsrc"), used)) constexpr auto name =                               \
         ::qxm::makeResource((type), (id), (bytes))
 
 // The version block's text: "Name=Value" lines, as a byte array for QXM_MODULE_RESOURCE.
-template <std::size_t N> constexpr std::array<unsigned char, N - 1> resourceText(const char (&s)[N]) {
+template <std::size_t N>
+constexpr std::array<unsigned char, N - 1> resourceText(const char (&s)[N]) {
     std::array<unsigned char, N - 1> out{};
     for (std::size_t i = 0; i + 1 < N; ++i)
         out[i] = static_cast<unsigned char>(s[i]);

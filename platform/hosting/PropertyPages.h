@@ -32,7 +32,7 @@ inline constexpr HRESULT PERPROP_E_NOPAGEAVAILABLE = hresultFromBits(0x80040200)
 
 struct PropertyPageInfo {
     std::string title{};
-    QSize size{};        // pixels, from the page's size in dialog units and its font
+    QSize size{}; // pixels, from the page's size in dialog units and its font
     std::string docString{};
     std::string helpFile{};
     std::uint32_t helpContext = 0;

@@ -16,6 +16,7 @@
 #include "player_control/control/ControlLogic.h"
 #include "player_control/control/QXMovieAutomation.h"
 #include "player_control/control/QXMovieStrings.h"
+#include "player_control/pages/QXMovieAboutDlg.h"
 
 namespace qxm::qxmovie {
 
@@ -23,11 +24,6 @@ namespace {
 
 // The private message that clears the movie after a failed open.
 const QEvent::Type kUnloadMovieEvent = QEvent::Type(QEvent::User + 0x0B00);
-
-CQXMovieCtrl::AboutBoxHook& aboutBoxHook() {
-    static CQXMovieCtrl::AboutBoxHook hook;
-    return hook;
-}
 
 [[noreturn]] void throwTableError(HRESULT code, const strings::TableString& s) {
     throw ComError(code, s.text, s.id, strings::kLibHelpFile, strings::kErrorSource);
@@ -73,22 +69,17 @@ void CQXMovieCtrl::fire(DispId id, std::initializer_list<Variant> args) {
     if (automation_) automation_->fire(id, Args(args.begin(), args.size()));
 }
 
-CQXMovieCtrl::AboutBoxHook CQXMovieCtrl::setAboutBoxHook(AboutBoxHook hook) {
-    std::swap(aboutBoxHook(), hook);
-    return hook;
-}
-
 // ---- container side ---------------------------------------------------------------------
 
-bool CQXMovieCtrl::createControlWindow() {
-    if (windowCreated_) return true;
+int CQXMovieCtrl::createControlWindow() {
+    if (windowCreated_) return 0;
     if (!state_.MovieFile.empty()) {
         const std::string resolved = ResolveMoviePath(state_.MovieFile);
-        if (anchors_.LoadAnchors(anchorFilePath(resolved)) != 0) return false;
+        if (const int code = anchors_.LoadAnchors(anchorFilePath(resolved)); code != 0) return code;
     }
-    if (CreateEngine() != 0) return false;
+    if (const int code = CreateEngine(); code != 0) return code;
     windowCreated_ = true;
-    return true;
+    return 0;
 }
 
 void CQXMovieCtrl::setObjectRect(const QRect& rect) {
@@ -693,7 +684,7 @@ std::string CQXMovieCtrl::AnchorName(std::int32_t index) const {
 }
 
 void CQXMovieCtrl::AboutBox() {
-    if (const AboutBoxHook& hook = aboutBoxHook()) hook(*this);
+    showAboutBox(this);
 }
 
 // ---- layout -------------------------------------------------------------------------------

@@ -48,9 +48,9 @@ public:
     // ---- container side ----
     void setSite(IControlSite* site) { site_ = site; }
     IControlSite* site() const { return site_; }
-    // The control window's creation: anchors of a stored MovieFile, then the engine. False when
-    // either fails (the window is then not usable).
-    bool createControlWindow();
+    // The control window's creation: anchors of a stored MovieFile, then the engine. 0, or
+    // ANCHOR_ERR_FORMAT / ANCHOR_ERR_MEMORY when either fails (the window is then not usable).
+    int createControlWindow();
     bool windowCreated() const { return windowCreated_; }
     // The container sets a new object rectangle: the control takes it and lays out its windows.
     void setObjectRect(const QRect& rect);
@@ -162,10 +162,6 @@ public:
     const AnchorCursor& anchorCursor() const { return cursor_; }
     bool movieLoaded() const;
     bool engineRunning() const;
-
-    // The module's About dialog; until one is installed AboutBox shows nothing.
-    using AboutBoxHook = std::function<void(CQXMovieCtrl&)>;
-    static AboutBoxHook setAboutBoxHook(AboutBoxHook hook);
 
 protected:
     void paintEvent(QPaintEvent*) override {}

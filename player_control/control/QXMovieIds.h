@@ -17,6 +17,12 @@ inline constexpr Guid kClsidMovieFilePage = Guid::literal("{4EE7335C-EEC5-44C4-8
 inline constexpr Guid kClsidCursorFilePage =
     Guid::literal("{063BFBA4-1A47-4C82-99A7-77991BCB9200}");
 
+// ProgIDs of the control and its pages.
+inline constexpr const char* kProgIdControl = "QXMOVIE.QXMovieCtrl.2";
+inline constexpr const char* kProgIdGeneralPage = "QXMOVIE.QXMoviePropPage.2";
+inline constexpr const char* kProgIdMovieFilePage = "QXMovie.CQXMoviePropPage2";
+inline constexpr const char* kProgIdCursorFilePage = "QXMovie.CQXMoviePropPage3";
+
 inline constexpr std::uint16_t kLibMajorVersion = 2;
 inline constexpr std::uint16_t kLibMinorVersion = 0;
 

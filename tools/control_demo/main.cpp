@@ -15,6 +15,7 @@
 #include "platform/component/Dispatch.h"
 #include "player_control/control/CQXMovieCtrl.h"
 #include "player_control/control/QXMovieTypeLib.h"
+#include "platform/ui/QtPrompter.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     if (movie.empty()) return usage(stderr, 2);
 
     QApplication app(argc, argv);
+    qxm::ui::installQtPrompter();
     CQXMovieCtrl control;
     control.setWindowTitle(QString::fromStdString("QX-MOVIE control demo - " + movie));
     QXMovieState state;
@@ -64,7 +66,7 @@ int main(int argc, char** argv) {
     state.ActivateMethod = doubleClick ? 1 : 0;
     state.AutoPlay = !exitAfterOpen;
     control.loadState(state);
-    if (!control.createControlWindow()) {
+    if (control.createControlWindow() != 0) {
         std::fprintf(stderr, "qxm-control-demo: the control cannot be created\n");
         return 1;
     }

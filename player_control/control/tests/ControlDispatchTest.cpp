@@ -1,6 +1,9 @@
 // The control's automation surface without a movie: defaults, validation and its errors, the
-// read-only properties, indexed properties, methods, and the About hook.
+// read-only properties, indexed properties, methods, and the About box.
 #include "player_control/control/tests/ControlTestSupport.h"
+
+#include <QDialog>
+#include <QTimer>
 
 #include "platform/component/Dispatch.h"
 
@@ -150,16 +153,23 @@ TEST_F(DispatchTest, MethodsWithoutAMovieAndTheAboutHook) {
     EXPECT_EQ(dispCall(*c->dispatch(), "EnableAnchor", some, &result), S_OK);
     EXPECT_EQ(result, Variant(false));
 
-    int shown = 0;
-    auto previous = CQXMovieCtrl::setAboutBoxHook([&](CQXMovieCtrl& who) {
-        EXPECT_EQ(&who, c.get());
-        ++shown;
-    });
+    // The About box comes up modally over the control, by the method and by the menu.
+    std::vector<QString> shown;
+    auto closeAbout = [&] {
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            ASSERT_TRUE(modal);
+            shown.push_back(modal->windowTitle());
+            EXPECT_EQ(modal->parentWidget(), c.get());
+            static_cast<QDialog*>(modal)->accept();
+        });
+    };
+    closeAbout();
     EXPECT_EQ(dispCall(*c->dispatch(), DISPID_ABOUTBOX), S_OK);
+    closeAbout();
     c->runMenuCommand(ID_MENU_ABOUT);
-    EXPECT_EQ(shown, 2);
-    CQXMovieCtrl::setAboutBoxHook(previous);
-    EXPECT_EQ(dispCall(*c->dispatch(), "AboutBox"), S_OK); // no hook: shows nothing
+    EXPECT_EQ(shown,
+              (std::vector<QString>{"About QX-MOVIE Control...", "About QX-MOVIE Control..."}));
 }
 
 TEST_F(DispatchTest, AutomationOutlivingItsControlFailsCleanly) {

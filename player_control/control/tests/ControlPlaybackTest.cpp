@@ -179,7 +179,7 @@ TEST_F(PlaybackTest, MalformedAnchorFilesRaiseTheReadErrorAndEmptyTheList) {
     st.MovieFile = bad;
     CQXMovieCtrl restored;
     restored.loadState(st);
-    EXPECT_FALSE(restored.createControlWindow());
+    EXPECT_EQ(restored.createControlWindow(), ANCHOR_ERR_FORMAT);
 }
 
 TEST_F(PlaybackTest, ClearingTheMovieResetsEverythingTiedToIt) {
@@ -306,7 +306,7 @@ TEST_F(PlaybackTest, EngineIsMadeFromItsSavedStateWithTheStoredSettings) {
     CQXMovieCtrl c;
     c.loadState(st);
     EventRecorder rec(c);
-    ASSERT_TRUE(c.createControlWindow());
+    ASSERT_EQ(c.createControlWindow(), 0);
     c.show();
     auto* e = c.engine();
     ASSERT_TRUE(e);

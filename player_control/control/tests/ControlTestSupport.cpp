@@ -86,7 +86,7 @@ std::unique_ptr<CQXMovieCtrl> ControlTest::makeControl(const QXMovieState& state
     auto control = std::make_unique<CQXMovieCtrl>();
     control->setSite(site);
     control->loadState(state);
-    EXPECT_TRUE(control->createControlWindow());
+    EXPECT_EQ(control->createControlWindow(), 0);
     control->show();
     return control;
 }
