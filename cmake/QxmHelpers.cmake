@@ -12,11 +12,22 @@ function(qxm_ensure_testmain)
   endif()
 endfunction()
 
+# The QApplication shared by the test programs that show widgets (TestApplication.h).
+function(qxm_ensure_testapp)
+  if(NOT TARGET qxm_testapp)
+    find_package(Qt6 REQUIRED COMPONENTS Widgets)
+    add_library(qxm_testapp STATIC ${CMAKE_SOURCE_DIR}/cmake/testmain/TestApplication.cpp)
+    target_include_directories(qxm_testapp PUBLIC ${CMAKE_SOURCE_DIR}/cmake/testmain)
+    target_link_libraries(qxm_testapp PUBLIC Qt6::Widgets GTest::gtest)
+  endif()
+endfunction()
+
 # qxm_add_test(NAME name SOURCES ... LIBS ... [TIMEOUT s])
 # Builds a GoogleTest program into build/bin and registers each of its cases with CTest.
 function(qxm_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   qxm_ensure_testmain()
+  qxm_ensure_testapp()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} qxm_testmain)
   if(NOT T_TIMEOUT)

@@ -1,5 +1,6 @@
 // Playback: the state and position event sequences, selections, repeats, rates, dropping.
 #include "EngineTestSupport.h"
+#include "TestApplication.h"
 
 #include "platform/engine/ControlConsole.h"
 #include "platform/engine/VideoRenderer.h"
@@ -23,7 +24,7 @@ using Events = std::vector<std::string>;
 class EnginePlayback : public ::testing::Test {
 protected:
     void SetUp() override {
-        app();
+        testApplication();
         movie.movieSpec.width = 96;
         movie.movieSpec.height = 72;
         movie.movieSpec.frames = 30;

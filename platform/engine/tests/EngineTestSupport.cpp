@@ -1,5 +1,7 @@
 #include "EngineTestSupport.h"
 
+#include "TestApplication.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,31 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace qxm::engine::test {
-
-namespace {
-
-std::unique_ptr<QApplication> g_application;
-
-// The application lives from the first test to the last and goes before the program's exit,
-// while Qt's own globals still exist.
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { app(); }
-    void TearDown() override { g_application.reset(); }
-};
-
-[[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
-
-} // namespace
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "engine_tests";
-    static char* argv[] = {name, nullptr};
-    if (!g_application) g_application = std::make_unique<QApplication>(argc, argv);
-    return *g_application;
-}
 
 std::string tempPath(const std::string& name) {
     static QTemporaryDir dir;
@@ -60,7 +37,7 @@ int barcodeOf(const QImage& image) {
 }
 
 bool waitUntil(const std::function<bool()>& pred, int boundMs) {
-    app();
+    testApplication();
     return QTest::qWaitFor(pred, boundMs);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers of the engine tests: the application object, small generated movies, a
 // scripted frame source and a log of the engine's events.
+#include "TestApplication.h"
 #include "platform/engine/MovieEngine.h"
 #include "tools/make_movie/MovieGen.h"
 
@@ -15,10 +16,9 @@
 
 namespace qxm::engine::test {
 
-QApplication& app();
 // A fixture's first member: creates the application before the fixture's widgets.
 struct AppFirst {
-    AppFirst() { app(); }
+    AppFirst() { testApplication(); }
 };
 
 // A movie written once per test program into a private temporary folder.

@@ -1,5 +1,6 @@
 // The engine's windows: size modes, panel parts, layout, mouse events, overlay, full screen.
 #include "EngineTestSupport.h"
+#include "TestApplication.h"
 
 #include "platform/engine/ControlConsole.h"
 #include "platform/engine/FullScreenView.h"
@@ -29,7 +30,7 @@ using Events = std::vector<std::string>;
 class EngineWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        app();
+        testApplication();
         movie.movieSpec.width = 160;
         movie.movieSpec.height = 120;
         movie.movieSpec.frames = 20;

@@ -16,27 +16,13 @@
 
 #include <map>
 
+#include "TestApplication.h"
 #include "platform/component/Dispatch.h"
 #include "platform/prompter/Prompter.h"
 
 using namespace qxm;
 
 namespace {
-
-std::unique_ptr<QApplication> g_app;
-
-class AppEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "property_frame_tests";
-        static char* argv[] = {name, nullptr};
-        g_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { g_app.reset(); }
-};
-[[maybe_unused]] ::testing::Environment* const g_env =
-    ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
 constexpr Guid kPageA = Guid::literal("{A0000000-0000-0000-0000-000000000001}");
 constexpr Guid kPageB = Guid::literal("{B0000000-0000-0000-0000-000000000002}");
@@ -121,6 +107,7 @@ private:
 
 class PropertyFrameTest : public ::testing::Test {
 protected:
+    void SetUp() override { testApplication(); }
     HRESULT create(const Guid& clsid, ComPtr<IPropertyPage>& out) {
         if (clsid != kPageA && clsid != kPageB) return REGDB_E_CLASSNOTREG;
         const bool a = clsid == kPageA;

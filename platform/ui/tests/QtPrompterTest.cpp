@@ -1,6 +1,7 @@
 // The Qt prompter: message boxes and the open-file dialog as built and as shown through the
 // process-wide handler, from the application's thread and from another one.
 #include "platform/ui/QtPrompter.h"
+#include "TestApplication.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,22 +27,6 @@ using namespace qxm;
 using namespace qxm::ui;
 
 namespace {
-
-std::unique_ptr<QApplication> g_app;
-
-class AppEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "ui_tests";
-        static char* argv[] = {name, nullptr};
-        g_app = std::make_unique<QApplication>(argc, argv);
-        QApplication::setApplicationDisplayName("Prompter Test");
-    }
-    void TearDown() override { g_app.reset(); }
-};
-[[maybe_unused]] ::testing::Environment* const g_env =
-    ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
 // Acts on the next modal dialog of type D once it shows, and again on every tick while that
 // dialog stays open (a file dialog still reading its folder may not take a choice at once).
@@ -74,6 +59,12 @@ protected:
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         return f.fileName();
     }
+    static QApplication& application() {
+        QApplication& app = testApplication();
+        QApplication::setApplicationDisplayName("Prompter Test");
+        return app;
+    }
+    QApplication& app_ = application(); // before the handler
     QtPromptHandler handler_;
     PromptHandler* previous_;
     QTemporaryDir dir_;

@@ -1,5 +1,7 @@
 #include "player_control/control/tests/ControlTestSupport.h"
 
+#include "TestApplication.h"
+
 #include <QApplication>
 #include <QWidget>
 
@@ -13,40 +15,8 @@ namespace qxm::qxmovie::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::unique_ptr<QApplication> g_application;
-
-// The application lives from the first test to the last and goes before the program's exit,
-// while Qt's own globals still exist; widgets left over (menus, popups) go with it.
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { app(); }
-    void TearDown() override {
-        if (!g_application) return;
-        // One at a time: deleting a window may take others with it.
-        for (auto left = QApplication::topLevelWidgets(); !left.isEmpty();
-             left = QApplication::topLevelWidgets())
-            delete left.first();
-        g_application.reset();
-    }
-};
-
-[[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
-
-} // namespace
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "qxmovie_control_tests";
-    static char* argv[] = {name, nullptr};
-    if (!g_application) g_application = std::make_unique<QApplication>(argc, argv);
-    return *g_application;
-}
-
 void ControlTest::SetUp() {
-    app();
+    testApplication();
     std::random_device rd;
     dir_ = fs::temp_directory_path() / ("qxm-control-" + std::to_string(rd()));
     fs::create_directories(dir_);

@@ -21,8 +21,6 @@
 
 namespace qxm::qxmovie::testing {
 
-QApplication& app(); // the process's application object, made on first use
-
 struct RecordedEvent {
     DispId id;
     std::vector<Variant> args;

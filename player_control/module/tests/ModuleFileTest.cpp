@@ -1,5 +1,6 @@
 // libqxmovie.so as containers and tools meet it: its entries, its resources, what it writes
 // into the registry, and creating its classes through the registry.
+#include "TestApplication.h"
 #include <QApplication>
 
 #include <dlfcn.h>
@@ -29,7 +30,7 @@ std::string modulePath() {
 
 class ModuleFile : public ::testing::Test {
 protected:
-    void SetUp() override { qxmovie::testing::app(); }
+    void SetUp() override { testApplication(); }
     void TearDown() override {
         setCategoryManagerFactory({});
         freeUnusedModules();

@@ -1,5 +1,6 @@
 // Dialog units, the About box, and the layout of the pages, of the property frame holding the
 // General page and of the About box (each saved as /tmp/pages-<name>.png).
+#include "TestApplication.h"
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
@@ -51,7 +52,7 @@ TEST(DialogUnits, BaseUnitsFromTheFontAndRoundedConversion) {
     EXPECT_EQ(dialogUnitsToPixels(QSize(146, 99), DialogBaseUnits{7, 16}), QSize(256, 198));
     EXPECT_EQ(dialogUnitsToPixels(QSize(250, 110), DialogBaseUnits{5, 13}), QSize(313, 179));
 
-    app();
+    testApplication();
     const QFont font = dialogFont("Arial", 8);
     const QFontMetrics m(font);
     const int letters =
@@ -62,7 +63,7 @@ TEST(DialogUnits, BaseUnitsFromTheFontAndRoundedConversion) {
 }
 
 TEST(AboutBox, TextsCaptionSizeAndOkClosesIt) {
-    app();
+    testApplication();
     QWidget parent;
     parent.show();
     QTimer::singleShot(0, [&] {

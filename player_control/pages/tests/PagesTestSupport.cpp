@@ -1,37 +1,13 @@
 #include "player_control/pages/tests/PagesTestSupport.h"
 
+#include "TestApplication.h"
+
 #include <QGroupBox>
 #include <QPixmap>
 
 #include <type_traits>
 
 namespace qxm::qxmovie::testing {
-namespace {
-
-std::unique_ptr<QApplication> g_application;
-
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { app(); }
-    void TearDown() override {
-        for (auto left = QApplication::topLevelWidgets(); !left.isEmpty();
-             left = QApplication::topLevelWidgets())
-            delete left.first();
-        g_application.reset();
-    }
-};
-[[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
-
-} // namespace
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "qxmovie_pages_tests";
-    static char* argv[] = {name, nullptr};
-    if (!g_application) g_application = std::make_unique<QApplication>(argc, argv);
-    return *g_application;
-}
 
 FakeMovie::FakeMovie()
     : DispatchObject({"_DFake", Guid::literal("{5B7C1D2E-3F40-4A51-8B62-7C83D94EA5F6}"),
@@ -87,7 +63,7 @@ bool savePicture(QWidget& widget, const QString& path) {
 }
 
 void PageTest::SetUp() {
-    app();
+    testApplication();
     holder_ = std::make_unique<QWidget>();
 }
 

@@ -19,8 +19,6 @@
 
 namespace qxm::qxmovie::testing {
 
-QApplication& app();
-
 // Puts are recorded as "Name=value", in order.
 class FakeMovie : public DispatchObject<> {
 public:
