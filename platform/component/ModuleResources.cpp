@@ -1,11 +1,10 @@
 #include "platform/component/ModuleResources.h"
 
+#include "platform/component/TextFiles.h"
+
 #include <cerrno>
 #include <cstring>
 #include <elf.h>
-#include <fstream>
-#include <iterator>
-#include <sys/stat.h>
 
 namespace qxm {
 namespace {
@@ -56,18 +55,12 @@ bool sectionBytes(const std::string& file, std::string_view wanted, std::string_
 HRESULT readModuleResources(const std::string& path, std::vector<ModuleResource>& out,
                             std::string* message) {
     out.clear();
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        say(message, "module " + path + " not found");
-        return CO_E_DLLNOTFOUND;
+    std::string file;
+    if (const int e = readWholeFile(path, file); e != 0) {
+        say(message, (e == ENOENT ? "module " + path + " not found"
+                                  : "cannot read module " + path + ": " + std::strerror(e)));
+        return e == ENOENT ? CO_E_DLLNOTFOUND : E_ACCESSDENIED;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in || !S_ISREG(st.st_mode)) {
-        say(message, "cannot read module " + path + ": " +
-                         (S_ISREG(st.st_mode) ? std::strerror(errno) : "not a regular file"));
-        return E_ACCESSDENIED;
-    }
-    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (file.size() < EI_NIDENT || std::memcmp(file.data(), ELFMAG, SELFMAG) != 0 ||
         file[EI_CLASS] != ELFCLASS64 || file[EI_DATA] != ELFDATA2LSB) {
         say(message, path + " is not a 64-bit ELF module");

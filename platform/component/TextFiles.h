@@ -1,6 +1,6 @@
 #pragma once
-// Whole text files, read at once and replaced atomically: what the registry and the text
-// property bag keep their contents in.
+// Whole files, read at once and replaced atomically: the registry, text property bags, saved
+// control streams and the modules whose resources are read.
 #include <string>
 #include <string_view>
 

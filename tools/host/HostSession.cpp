@@ -8,12 +8,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 #include "platform/component/Activation.h"
 #include "platform/component/Persist.h"
+#include "platform/component/TextFiles.h"
 #include "platform/component/TextPropertyBag.h"
 #include "tools/host/HostText.h"
 
@@ -57,16 +56,6 @@ private:
 
 std::string codeText(HRESULT hr) {
     return formatHResult(hr) + " " + hresultMessage(hr);
-}
-
-bool readBytes(const std::string& file, std::vector<std::uint8_t>& out, std::string* message) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        *message = "cannot read " + file + ": " + std::strerror(errno);
-        return false;
-    }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
 }
 
 } // namespace
@@ -118,7 +107,12 @@ int HostSession::start(const HostOptions& options, std::string* message) {
             *message = options.progId + " cannot load a stream";
             return 4;
         }
-        if (!readBytes(options.streamFile, bytes, message)) return 4;
+        std::string data;
+        if (const int e = readWholeFile(options.streamFile, data); e != 0) {
+            *message = "cannot read " + options.streamFile + ": " + std::strerror(e);
+            return 4;
+        }
+        bytes.assign(data.begin(), data.end());
         hr = persist->load(bytes, &why);
     } else if (auto persist = object_.as<IPersistPropertyBag>()) {
         auto bag = makeObject<TextPropertyBag>();
@@ -183,6 +177,7 @@ void HostSession::onEvent(DispId id, Args args) {
         line += " " + showValue(a);
     ++seen_[name];
     print(line);
+    if (waitLoop_ && name == waitingFor_) waitLoop_->quit();
 }
 
 void HostSession::onChanged(DispId id) {
@@ -306,12 +301,12 @@ void HostSession::save(const std::string& file, bool stream) {
             std::vector<std::uint8_t> bytes;
             hr = persist->save(bytes, true);
             if (succeeded(hr)) {
-                std::ofstream out(file, std::ios::binary | std::ios::trunc);
-                out.write(reinterpret_cast<const char*>(bytes.data()),
-                          std::streamsize(bytes.size()));
-                if (!out.flush()) {
+                std::string what;
+                const std::string_view text(reinterpret_cast<const char*>(bytes.data()),
+                                            bytes.size());
+                if (const int e = replaceFileAtomically(file, text, &what); e != 0) {
                     hr = STG_E_WRITEFAULT;
-                    why = std::strerror(errno);
+                    why = what + ": " + std::strerror(e);
                 }
             }
         }
@@ -321,7 +316,7 @@ void HostSession::save(const std::string& file, bool stream) {
         if (succeeded(hr)) hr = bag->writeFile(file, &why);
     }
     if (failed(hr) && !why.empty())
-        print("error " + formatHResult(hr) + " cannot write " + file + ": " + why);
+        print("error " + formatHResult(hr) + " " + why);
     else
         reply(hr);
 }
@@ -330,16 +325,11 @@ void HostSession::wait(const std::string& event, int ms) {
     const auto arrived = [&] { return seen_[event] > consumed_[event]; };
     if (!arrived()) {
         QEventLoop loop;
-        QTimer timeout;
-        timeout.setSingleShot(true);
-        connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (arrived()) loop.quit();
-        });
-        poll.start(5);
-        timeout.start(ms);
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        waitingFor_ = event;
+        waitLoop_ = &loop; // onEvent ends it when the event comes
         loop.exec();
+        waitLoop_ = nullptr;
     }
     if (!arrived()) {
         print("error " + formatHResult(E_ABORT) + " no " + event + " within " + std::to_string(ms) +

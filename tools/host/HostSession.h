@@ -9,6 +9,7 @@
 //   prompt "CAPTION" "TEXT" a message the control showed (with --batch; answered with OK)
 //   ok [VALUE]              a command succeeded
 //   error CODE TEXT         a command failed (CODE as 0x8XXXXXXX)
+#include <QEventLoop>
 #include <QObject>
 #include <QSize>
 #include <QSocketNotifier>
@@ -85,6 +86,8 @@ private:
     const InterfaceInfo* events_ = nullptr;
     std::map<std::string, int> seen_;     // events printed, by name
     std::map<std::string, int> consumed_; // of those, taken by wait
+    QEventLoop* waitLoop_ = nullptr;      // while a wait command runs
+    std::string waitingFor_;
     std::unique_ptr<QSocketNotifier> input_;
     std::string pending_;
     bool finished_ = false;
