@@ -57,7 +57,8 @@ int ControlConsole::displayHeight() const {
 }
 
 int ControlConsole::panelHeight() const {
-    const bool row = controls_ || tracker_shown_;
+    // The tracker sits in the control panel's row: without the panel there is no row.
+    const bool row = controls_;
     if (!row && !display_shown_) return 0;
     int h = 2 * kMargin;
     if (row) h += rowHeight();
@@ -77,12 +78,12 @@ void ControlConsole::arrange() {
     play_->setVisible(controls_);
     pause_->setVisible(controls_);
     stop_->setVisible(controls_);
-    tracker_->setVisible(tracker_shown_);
+    tracker_->setVisible(controls_ && tracker_shown_);
     display_->setVisible(display_shown_);
 
     const int w = width() - 2 * kMargin;
     int y = kMargin;
-    if (controls_ || tracker_shown_) {
+    if (controls_) {
         const int rh = rowHeight();
         int x = kMargin;
         if (controls_) {

@@ -8,10 +8,13 @@
 
 #include <iterator>
 
-#include "player_control/pages/DialogUnits.h"
+#include "platform/ui/DialogUnits.h"
 #include "player_control/pages/QXMoviePageTexts.h"
 
 namespace qxm::qxmovie {
+
+using ui::dialogFont;
+using ui::dialogUnitsToPixels;
 
 using namespace pagetexts;
 

@@ -8,9 +8,12 @@
 
 #include "platform/prompter/Prompter.h"
 #include "platform/ui/SystemText.h"
-#include "player_control/pages/DialogUnits.h"
+#include "platform/ui/DialogUnits.h"
 
 namespace qxm::qxmovie {
+
+using ui::dialogFont;
+using ui::dialogUnitsToPixels;
 namespace {
 
 bool haveGuiApplication() {

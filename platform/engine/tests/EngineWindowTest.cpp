@@ -95,6 +95,8 @@ TEST_F(EngineWindow, PanelPartsShowAndHideWithTheirProperties) {
     EXPECT_TRUE(console->isVisibleTo(&engine));
     EXPECT_FALSE(console->playButton()->isVisibleTo(&engine));
     EXPECT_GT(console->height(), 0);
+    engine.setShowTracker(true); // the tracker belongs to the hidden control panel
+    EXPECT_FALSE(console->tracker()->isVisibleTo(&engine));
 }
 
 TEST_F(EngineWindow, LayoutKeepsTheAspectRatioUnlessACallerPlacesTheChildren) {

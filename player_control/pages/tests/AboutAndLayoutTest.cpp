@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "platform/hosting/PropertyFrame.h"
-#include "player_control/pages/DialogUnits.h"
+#include "platform/ui/DialogUnits.h"
 #include "player_control/pages/QXMovieAboutDlg.h"
 #include "player_control/pages/QXMoviePropPages.h"
 #include "player_control/pages/QXMovieVersion.h"
@@ -18,6 +18,7 @@
 
 using namespace qxm;
 using namespace qxm::qxmovie;
+using namespace qxm::ui;
 using namespace qxm::qxmovie::testing;
 
 namespace {

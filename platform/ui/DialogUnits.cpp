@@ -1,8 +1,8 @@
-#include "player_control/pages/DialogUnits.h"
+#include "platform/ui/DialogUnits.h"
 
 #include <QFontMetrics>
 
-namespace qxm::qxmovie {
+namespace qxm::ui {
 namespace {
 
 // a * b / c rounded to the nearest, halves away from zero.
@@ -32,4 +32,4 @@ QFont dialogFont(const char* family, int pointSize) {
     return font;
 }
 
-} // namespace qxm::qxmovie
+} // namespace qxm::ui

@@ -4,7 +4,7 @@
 #include <QFont>
 #include <QSize>
 
-namespace qxm::qxmovie {
+namespace qxm::ui {
 
 struct DialogBaseUnits {
     int x = 0; // average width of the letters A-Z and a-z, rounded
@@ -25,4 +25,4 @@ inline QSize dialogUnitsToPixels(QSize dialogUnits, const QFont& font) {
 // family itself is not installed.
 QFont dialogFont(const char* family, int pointSize);
 
-} // namespace qxm::qxmovie
+} // namespace qxm::ui
