@@ -1,0 +1,30 @@
+#pragma once
+// The editor's command ids.
+namespace qxm::editor {
+
+enum CommandId : int {
+    ID_FILE_OPEN = 57601,
+    ID_FILE_CLOSE = 57602,
+    ID_FILE_SAVE = 32797,
+    ID_APP_EXIT = 57665,
+    ID_VIDEO_PLAY = 32793,
+    ID_VIDEO_PAUSE = 32829,
+    ID_VIDEO_STOP = 32796,
+    ID_VIDEO_FIRST = 32807,
+    ID_VIDEO_LAST = 32812,
+    ID_VIDEO_PREV = 32795,
+    ID_VIDEO_NEXT = 32794,
+    ID_VIDEO_REWIND = 32808,
+    ID_VIDEO_FASTFORWARD = 32811,
+    ID_MARK_PREV = 32801,
+    ID_MARK_NEXT = 32802,
+    ID_ANCHOR_LIST = 32792,
+    ID_ANCHOR_NEW = 32787,
+    ID_ANCHOR_AUTO = 32791,
+    ID_ANCHOR_DELETE_FRAME = 32813,
+    ID_LINK_PLAYER = 32815,
+    ID_HELP_TOPICS = 32817,
+    ID_APP_ABOUT = 57664,
+};
+
+} // namespace qxm::editor
