@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, then starts the main program.
+# Installs what is missing, builds, registers the player control when the user's registry
+# lacks it, then starts the editor: on the sample hypervideo made by the build unless other
+# arguments are given.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
-if [ -x build/bin/qxmedit ]; then
+
+registry=${QXM_REGISTRY:-${XDG_DATA_HOME:-$HOME/.local/share}/qxm/registry}
+module="$PWD/build/lib/libqxmovie.so"
+# The control's class must be registered with this build's module.
+if ! grep -A2 -F '[class {EEF2E1E9-165E-478E-8C0D-EFF679A09B1E}]' "$registry" 2>/dev/null |
+    grep -qF "module = \"$module\""; then
+  build/bin/qxmregsvr "$module" >/dev/null
+fi
+
+if [ $# -gt 0 ]; then
   exec build/bin/qxmedit "$@"
 fi
-# Until the editor exists: the player control demo on the sample hypervideo made by the build.
-if [ -x build/bin/qxm-control-demo ] && [ -f build/share/sample/sample.avi ]; then
-  exec build/bin/qxm-control-demo "$@" build/share/sample/sample.avi
-fi
-echo "Built programs (build/bin):"
-ls -1 build/bin
-echo "Built libraries (build/lib):"
-ls -1 build/lib
+exec build/bin/qxmedit "$PWD/build/share/sample/sample.avi"

@@ -214,9 +214,19 @@ void CAVIWnd2::placeWindow() {
     update();
 }
 
-int CAVIWnd2::GoTo(GoToKind kind, int32_t frame) {
+// One control call for an operation: kMovieFailed without a movie or when the call fails.
+template <class Call> int CAVIWnd2::withMovie(Call call) {
     if (!Loaded) return kMovieFailed;
     try {
+        call();
+    } catch (const AutomationError&) {
+        return kMovieFailed;
+    }
+    return kMovieOk;
+}
+
+int CAVIWnd2::GoTo(GoToKind kind, int32_t frame) {
+    return withMovie([&] {
         Control.Pause();
         const int32_t target = kind == GoToKind::First  ? First
                                : kind == GoToKind::Last ? Last
@@ -224,56 +234,31 @@ int CAVIWnd2::GoTo(GoToKind kind, int32_t frame) {
         SetPlayState(kStatePositioning);
         Control.SetCurrentPosition(Origin + target);
         SetPlayState(kStateStopped);
-    } catch (const AutomationError&) {
-        return kMovieFailed;
-    }
-    return kMovieOk;
+    });
 }
 
 int CAVIWnd2::Step(bool backward, int32_t n) {
-    if (!Loaded) return kMovieFailed;
-    try {
+    return withMovie([&] {
         Control.Pause();
         const int32_t c = CurrentFrame();
         const int32_t d = StepDistance(c, n, backward, First, Last);
-        if (d == 0) return kMovieOk;
+        if (d == 0) return;
         SetPlayState(kStateRunning);
         Control.SetCurrentPosition(Origin + (backward ? c - d : c + d));
         SetPlayState(kStateStopped);
-    } catch (const AutomationError&) {
-        return kMovieFailed;
-    }
-    return kMovieOk;
+    });
 }
 
 int CAVIWnd2::Play(int32_t frame) {
-    if (!Loaded) return kMovieFailed;
-    try {
-        Control.Play(frame);
-    } catch (const AutomationError&) {
-        return kMovieFailed;
-    }
-    return kMovieOk;
+    return withMovie([&] { Control.Play(frame); });
 }
 
 int CAVIWnd2::Pause() {
-    if (!Loaded) return kMovieFailed;
-    try {
-        Control.Pause();
-    } catch (const AutomationError&) {
-        return kMovieFailed;
-    }
-    return kMovieOk;
+    return withMovie([&] { Control.Pause(); });
 }
 
 int CAVIWnd2::Stop() {
-    if (!Loaded) return kMovieFailed;
-    try {
-        Control.Stop();
-    } catch (const AutomationError&) {
-        return kMovieFailed;
-    }
-    return kMovieOk;
+    return withMovie([&] { Control.Stop(); });
 }
 
 int32_t CAVIWnd2::CurrentFrame() {

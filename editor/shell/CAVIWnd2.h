@@ -90,6 +90,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    template <class Call> int withMovie(Call call);
     void onControlEvent(DispId id, Args args);
     void placeWindow();
     void findRenderer();

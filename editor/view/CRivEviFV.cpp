@@ -405,8 +405,10 @@ void CRivEviFV::OnCommand(int id) {
 }
 
 void CRivEviFV::ShowHelp() {
-    if (!help_) help_ = HelpWindow::open(window());
+    const bool first = !help_;
+    if (first) help_ = HelpWindow::open(window());
     help_->show();
+    if (first) centreOverParent(*help_);
     help_->raise();
     help_->activateWindow();
 }

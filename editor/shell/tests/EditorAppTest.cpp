@@ -65,7 +65,10 @@ public:
 
 private:
     Files() {
+        // Every test runs in a process of its own, often two at once: each gets its own
+        // registry and runtime folder, so neither sees the other's editor.
         setenv("QXM_REGISTRY", registry().c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", path("runtime").c_str(), 1);
         QProcess regsvr;
         regsvr.start(QString(std::getenv("QXM_BIN_DIR")) + "/qxmregsvr",
                      {QString(std::getenv("QXM_LIB_DIR")) + "/libqxmovie.so"});

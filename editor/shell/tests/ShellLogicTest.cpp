@@ -83,7 +83,7 @@ TEST(MovieGeometry, PictureFitsItsParentKeepingTheAspect) {
     // 320 x 240 at scale 1.0 in a parent of 200 x 200 with a border of 1.
     EXPECT_EQ(FitMovieWindow(200, 200, 1, 1.0, 320, 240), (PlacedRect{1, 25, 198, 149}));
     // Small enough: shown at its scale, centred.
-    EXPECT_EQ(FitMovieWindow(400, 300, 1, 1.0, 160, 120), (PlacedRect{119, 89, 164, 124}));
+    EXPECT_EQ(FitMovieWindow(400, 300, 1, 1.0, 160, 120), (PlacedRect{118, 88, 164, 124}));
     // Tall pictures are limited by the height.
     EXPECT_EQ(FitMovieWindow(200, 100, 0, 1.0, 100, 200), (PlacedRect{74, 0, 52, 100}));
     // A scale above 1 asks for more room than the picture's own size.
