@@ -79,7 +79,7 @@ void CMainFrame::buildToolBar() {
             continue;
         }
         const CommandInfo* c = FindCommand(id);
-        auto* a = new QAction(QIcon(ToolBarImage(c->image)), fromText(c->toolTip), this);
+        auto* a = new QAction(ToolBarIcon(c->image), fromText(c->toolTip), this);
         a->setToolTip(fromText(c->toolTip));
         a->setStatusTip(fromText(c->statusText));
         a->setData(id);
@@ -95,13 +95,14 @@ void CMainFrame::buildToolBar() {
 
 void CMainFrame::ShowPlaySlot(bool playing) {
     const CommandInfo* c = FindCommand(playing ? ID_VIDEO_PAUSE : ID_VIDEO_PLAY);
+    if (slot1_->data().toInt() == c->id) return;
     slot1_->setData(c->id);
-    slot1_->setIcon(QIcon(ToolBarImage(c->image)));
+    slot1_->setIcon(ToolBarIcon(c->image));
     slot1_->setText(fromText(c->toolTip));
     slot1_->setToolTip(fromText(c->toolTip));
     slot1_->setStatusTip(fromText(c->statusText));
     slot1_->setEnabled(enabled(c->id));
-    toolBar_->repaint();
+    toolBar_->update();
 }
 
 void CMainFrame::setCommand(int id, Handler handler, Rule rule) {

@@ -1,6 +1,8 @@
 #include "editor/shell/ToolBarImages.h"
 
 #include <QPainter>
+
+#include <array>
 #include <QPolygon>
 
 namespace qxm::editor {
@@ -27,6 +29,16 @@ void mark(QPainter& p, int x, const QColor& color) {
 }
 
 } // namespace
+
+QIcon ToolBarIcon(int index) {
+    static const auto icons = [] {
+        std::array<QIcon, kToolBarImageCount> all;
+        for (int i = 0; i < kToolBarImageCount; ++i)
+            all[std::size_t(i)] = QIcon(ToolBarImage(i));
+        return all;
+    }();
+    return index >= 0 && index < kToolBarImageCount ? icons[std::size_t(index)] : QIcon();
+}
 
 QPixmap ToolBarImage(int index) {
     QPixmap pixmap(kToolBarImageWidth, kToolBarImageHeight);

@@ -290,7 +290,7 @@ void CRivEviFV::PositionChanged(int32_t frame) {
         scroll_->setValue(ScrollPositionOfFrame(frame, first, last));
         if (frame == last && context_.state.StartSet) ShowRectAtFrame();
     }
-    frameBar_->repaint();
+    frameBar_->update();
 }
 
 // ---- scroll bar ----------------------------------------------------------------------------

@@ -66,10 +66,16 @@ QString formatSeconds(double seconds) {
 
 QImage imageFromBgr(const std::vector<uint8_t>& bgr, int width, int height) {
     if (width <= 0 || height <= 0 || bgr.size() < size_t(width) * height * 3) return {};
-    QImage image(width, height, QImage::Format_BGR888);
+    // Straight into the format the painter draws from, in one pass: a BGR888 image would be
+    // converted again on every paint.
+    QImage image(width, height, QImage::Format_RGB32);
     const size_t row = size_t(width) * 3;
-    for (int y = 0; y < height; ++y)
-        std::copy_n(bgr.data() + row * y, row, image.scanLine(y));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* s = bgr.data() + row * y;
+        auto* d = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x, s += 3)
+            d[x] = 0xff000000u | (uint32_t(s[2]) << 16) | (uint32_t(s[1]) << 8) | s[0];
+    }
     return image;
 }
 
