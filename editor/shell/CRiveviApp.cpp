@@ -106,6 +106,7 @@ bool CRiveviApp::InitInstance(const StartOptions& options) {
 
     tracking_ = dlopen(options.trackingLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
     context_.TrackingLoaded = tracking_ != nullptr;
+    context_.TrackingLibrary = tracking_;
     frame_->UpdateCommandUI();
     return true;
 }
@@ -115,6 +116,7 @@ int CRiveviApp::ExitInstance() {
     if (tracking_) dlclose(tracking_);
     tracking_ = nullptr;
     context_.TrackingLoaded = false;
+    context_.TrackingLibrary = nullptr;
     return 0;
 }
 

@@ -61,6 +61,7 @@ struct EditorContext {
     std::string StartFolder;  // current folder at start-up
     std::string PlayerOption; // value of the /I switch
     bool TrackingLoaded = false;
+    void* TrackingLibrary = nullptr; // dlopen handle of the tracking library, while loaded
 };
 
 } // namespace qxm::editor

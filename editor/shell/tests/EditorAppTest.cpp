@@ -21,6 +21,7 @@
 #include <fstream>
 #include <memory>
 
+#include "EditorHarness.h"
 #include "TestApplication.h"
 #include "editor/anchors/AnchorFile.h"
 #include "editor/shell/CMainFrame.h"
@@ -37,85 +38,7 @@
 namespace qxm::editor {
 namespace {
 
-// A private registry holding the player control, and the movies of the tests.
-class Files {
-public:
-    static Files& get() {
-        static Files files;
-        return files;
-    }
-    std::string path(const std::string& name) const { return dir_.filePath(name.c_str()).toStdString(); }
-    std::string registry() const { return path("registry"); }
-
-    // A movie of `frames` frames (160 x 120, MJPEG in AVI) written once.
-    std::string movie(const std::string& name, int frames = 101) {
-        const std::string p = path(name);
-        if (!QFileInfo::exists(QString::fromStdString(p))) {
-            moviegen::MovieSpec spec;
-            spec.kind = "avi-mjpeg";
-            spec.frames = frames;
-            std::string error;
-            EXPECT_TRUE(moviegen::writeMovie(p, spec, error)) << error;
-        }
-        return p;
-    }
-    void write(const std::string& name, const std::string& content) const {
-        std::ofstream(path(name), std::ios::binary) << content;
-    }
-
-private:
-    Files() {
-        // Every test runs in a process of its own, often two at once: each gets its own
-        // registry and runtime folder, so neither sees the other's editor.
-        setenv("QXM_REGISTRY", registry().c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", path("runtime").c_str(), 1);
-        QProcess regsvr;
-        regsvr.start(QString(std::getenv("QXM_BIN_DIR")) + "/qxmregsvr",
-                     {QString(std::getenv("QXM_LIB_DIR")) + "/libqxmovie.so"});
-        EXPECT_TRUE(regsvr.waitForFinished(30000));
-        EXPECT_EQ(regsvr.exitCode(), 0) << regsvr.readAllStandardError().toStdString();
-    }
-    QTemporaryDir dir_;
-};
-
-// Runs steps once a modal dialog is up (from inside its event loop).
-void whenModal(std::function<void(QWidget*)> steps) {
-    QTimer::singleShot(0, [steps] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) return whenModal(steps);
-        steps(modal);
-    });
-}
-
-struct Editor {
-    explicit Editor(std::vector<std::string> args = {},
-                    std::string tracking = "libqxmtrack.so") {
-        Files::get();
-        testApplication();
-        started = app.InitInstance({std::move(args), std::move(tracking)});
-    }
-    ScriptedPrompter prompts; // before the program, which may prompt while it starts
-    CRiveviApp app;
-    bool started = false;
-
-    EditorContext& ctx() { return app.context(); }
-    CRivEviFV& view() { return *app.view(); }
-    CAnchorMovieWnd& movie() { return *view().movieWindow(); }
-    CMainFrame& frame() { return *app.mainFrame(); }
-    void run(int id) { frame().runCommand(id); }
-    bool enabled(int id) {
-        frame().UpdateCommandUI();
-        return frame().action(id)->isEnabled();
-    }
-    std::string field(int id) { return view().field(id)->text().toStdString(); }
-    int32_t frameNow() { return movie().CurrentFrame(); }
-    bool open(const std::string& path) { return app.document()->OpenDocumentFile(path); }
-};
-
-anchors::AnchorRecord anchor(std::string id, std::string name, int32_t from, int32_t to) {
-    return anchors::MakeAnchorRecord(std::move(id), std::move(name),
-                                     {{from, 20, 20, 60, 50}, {to, 80, 40, 120, 70}});
-}
+using namespace testing;
 
 TEST(EditorOpen, MovieShowsItsFieldsAndTheAnchorAskedForFramedInRed) {
     Files& f = Files::get();
