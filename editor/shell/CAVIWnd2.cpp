@@ -315,11 +315,17 @@ void CAVIWnd2::onControlEvent(DispId id, Args args) {
         const bool left = arg(0) == 1;
         const int x = arg(2), y = arg(3);
         // Posted, as the control's window messages were: handled after the event returns.
-        QTimer::singleShot(0, this, [this, id, left, x, y] {
-            if (id == ids::EVENTID_MouseMove) MouseMoved(x, y);
-            else if (id == ids::EVENTID_MouseDown) left ? LeftButtonDown(x, y) : RightButtonDown(x, y);
-            else left ? LeftButtonUp(x, y) : RightButtonUp(x, y);
-        });
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, left, x, y] {
+                if (id == ids::EVENTID_MouseMove)
+                    MouseMoved(x, y);
+                else if (id == ids::EVENTID_MouseDown)
+                    left ? LeftButtonDown(x, y) : RightButtonDown(x, y);
+                else
+                    left ? LeftButtonUp(x, y) : RightButtonUp(x, y);
+            },
+            Qt::QueuedConnection);
         break;
     }
     default: break;

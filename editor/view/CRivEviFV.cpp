@@ -328,7 +328,7 @@ bool CRivEviFV::HandlesCommand(int id) const {
     case ID_VIDEO_PLAY: case ID_VIDEO_PAUSE: case ID_VIDEO_STOP: case ID_VIDEO_FIRST:
     case ID_VIDEO_LAST: case ID_VIDEO_PREV: case ID_VIDEO_NEXT: case ID_VIDEO_REWIND:
     case ID_VIDEO_FASTFORWARD: case ID_ANCHOR_NEW: case ID_ANCHOR_LIST: case ID_FILE_SAVE:
-    case ID_HELP_TOPICS:
+    case ID_HELP_TOPICS: case ID_MARK_PREV: case ID_MARK_NEXT: case ID_ANCHOR_DELETE_FRAME:
         return true;
     default:
         return false;
@@ -346,6 +346,13 @@ bool CRivEviFV::CommandEnabled(int id) const {
     case ID_ANCHOR_LIST: return s.MovieOpen && !context_.table.empty();
     case ID_FILE_SAVE: return s.MovieOpen && !context_.table.AnchorDataSaved;
     case ID_VIDEO_REWIND: case ID_VIDEO_FASTFORWARD: case ID_HELP_TOPICS: return true;
+    case ID_MARK_PREV: case ID_MARK_NEXT: return s.MovieOpen && s.StartSet;
+    case ID_ANCHOR_DELETE_FRAME: {
+        const int current = context_.table.CurrentAnchor;
+        return s.MovieOpen && current != -1 && s.MarkSelected &&
+               std::size_t(current) < context_.table.size() &&
+               uint32_t(s.SelectedMark) < context_.table[std::size_t(current)].EntryCount();
+    }
     default: return false;
     }
 }
@@ -400,6 +407,9 @@ void CRivEviFV::OnCommand(int id) {
         PauseAndShow();
         ShowHelp();
         break;
+    case ID_MARK_PREV: PreviousMark(); break;
+    case ID_MARK_NEXT: NextMark(); break;
+    case ID_ANCHOR_DELETE_FRAME: DeleteFrame(); break;
     default: break;
     }
 }
@@ -521,6 +531,11 @@ void CRivEviFV::save() {
 void CRivEviFV::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) context_.state.drawMode = DrawMode::Idle;
     QWidget::mousePressEvent(event);
+}
+
+void CRivEviFV::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) MarkClick(event->position().toPoint());
+    QWidget::mouseReleaseEvent(event);
 }
 
 } // namespace qxm::editor

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "editor/shell/CAnchorMovieWnd.h"
+#include "editor/view/ManualSetting.h"
 #include "editor/view/EditState.h"
 
 class QLineEdit;
@@ -61,6 +62,23 @@ public:
     void PlayStateChanged(int state) override;
     void PositionChanged(int32_t frame) override;
 
+    // ---- manual setting: the mouse in the picture ----
+    void PictureLeftDown(int x, int y) override;
+    void PictureLeftUp(int x, int y) override;
+    void PictureMouseMove(int x, int y) override;
+    // Make the current frame the current anchor's Starting or Ending Frame with CurrentRect.
+    void SetStartingFrame();
+    void SetEndingFrame();
+
+    // ---- key-frame marks ----
+    void MarkClick(const QPoint& formPoint);
+    void PreviousMark();
+    void NextMark();
+    void DeleteFrame();
+    // Goes to key frame i of the current anchor and frames its rectangle.
+    void GoToMark(int i);
+    QWidget* marksBar() const;
+
     // ---- dialogs, one object each for the whole run ----
     NewAnchorDialog& newAnchorDialog() { return *newAnchor_; }
     AnchorListDialog& anchorListDialog() { return *anchorList_; }
@@ -78,6 +96,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void layoutControls();
@@ -89,6 +108,17 @@ private:
     bool castOffUnfinishedAnchor();
     void save();
     bool movieOpen() const { return context_.state.MovieOpen; }
+    // Manual setting.
+    bool movieStill() const;
+    anchors::AnchorRecord* currentAnchor();
+    void commitLook();
+    void takeRectAtFrame(int32_t f);
+    void endMouseWork(int x, int y);
+    void showZoneCursor(int x, int y);
+    void markMovedTo(int i); // redraws the old selection black and selects i
+
+    Grab grab_;
+    int pressX_ = 0, pressY_ = 0;
 
     EditorContext& context_;
     int32_t frameSpan_ = 1;
