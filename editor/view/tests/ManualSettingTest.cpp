@@ -9,6 +9,8 @@
 
 #include "EditorHarness.h"
 #include "editor/anchors/AnchorFile.h"
+#include "editor/anchors/AnchorPaths.h"
+#include "player_control/anchors/DefAnchor.h"
 #include "editor/shell/CAnchorMovieWnd.h"
 #include "editor/shell/CMainFrame.h"
 #include "editor/view/CRivEviFV.h"
@@ -146,6 +148,30 @@ TEST_F(Authoring, DrawingOutsideTheRangeSetsTheEndsAndDraggingInsideAddsKeyFrame
     EXPECT_EQ(a().StartFrame, 5);
     EXPECT_EQ(a().EndFrame, 60);
     EXPECT_FALSE(e.ctx().table.AnchorDataSaved);
+
+    // Saved, the file reads back in the player control without error, and the control's
+    // rectangle at every frame is the one the editor computes from the same file.
+    e.run(ID_FILE_SAVE);
+    EXPECT_TRUE(e.ctx().table.AnchorDataSaved);
+    const std::string folder = e.ctx().doc.AnchorFolder;
+    CDefAnchor player;
+    ASSERT_EQ(player.LoadAnchors(anchors::AnchorFilePath(folder, "author")), 0);
+    ASSERT_EQ(player.Count(), 1);
+    anchors::AnchorTable asFiled; // the editor's reader at scale 1: movie pixels
+    asFiled.XScale = asFiled.YScale = 1.0;
+    ASSERT_EQ(anchors::ReadAnchorFile(asFiled, folder, "author"), anchors::ReadStatus::Ok);
+    int compared = 0;
+    for (int32_t f = 0; f <= 100; ++f) {
+        AnchorRect rect;
+        const bool inPlayer = player.FindAnchorAt(player.At(0), f, {}, false, rect);
+        const auto inEditor = FrameInAnchorRange(asFiled[0], f) ? RectAtFrame(asFiled[0], f)
+                                                                  : std::nullopt;
+        ASSERT_EQ(inPlayer, inEditor.has_value()) << f;
+        if (!inEditor) continue;
+        EXPECT_EQ((Rect{rect.left, rect.top, rect.right, rect.bottom}), *inEditor) << f;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 56);
 }
 
 TEST_F(Authoring, ARectangleBeingDrawnShowsItsOutlineAndTinyOnesGrowToEight) {
