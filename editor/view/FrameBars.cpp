@@ -8,8 +8,8 @@
 namespace qxm::editor {
 
 const anchors::AnchorRecord* FrameBarBase::shownAnchor() const {
+    // Not MovieOpen: a drag in the picture clears it while the bars still show the anchor.
     const int current = context_.table.CurrentAnchor;
-    if (!context_.state.MovieOpen && !context_.doc.Opening) return nullptr;
     if (current < 0 || std::size_t(current) >= context_.table.size()) return nullptr;
     return &context_.table[std::size_t(current)];
 }
