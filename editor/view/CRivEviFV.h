@@ -111,6 +111,7 @@ private:
     // Manual setting.
     bool movieStill() const;
     anchors::AnchorRecord* currentAnchor();
+    anchors::AnchorRecord* beginFrameSetting(int32_t& f);
     void commitLook();
     void takeRectAtFrame(int32_t f);
     void endMouseWork(int x, int y);

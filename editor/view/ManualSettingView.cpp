@@ -162,15 +162,24 @@ void CRivEviFV::PictureLeftUp(int x, int y) {
     movieWnd_->FrameCurrentRect();
 }
 
-void CRivEviFV::SetStartingFrame() {
-    EditState& s = context_.state;
+// What setting a Starting or Ending Frame begins with: the movie paused on frame f and the
+// current anchor with its two entries at least; null when there is none.
+anchors::AnchorRecord* CRivEviFV::beginFrameSetting(int32_t& f) {
     DeselectMark();
     PauseAndShow();
     anchors::AnchorRecord* a = currentAnchor();
-    if (!a || !movieWnd_) return;
-    const int32_t f = movieWnd_->CurrentFrame();
+    if (!a || !movieWnd_) return nullptr;
+    f = movieWnd_->CurrentFrame();
+    if (a->Entries.size() < 2) a->Entries.resize(2);
+    return a;
+}
+
+void CRivEviFV::SetStartingFrame() {
+    EditState& s = context_.state;
+    int32_t f = 0;
+    anchors::AnchorRecord* a = beginFrameSetting(f);
+    if (!a) return;
     const std::size_t index = std::size_t(context_.table.CurrentAnchor);
-    if (a->Entries.size() < 2) a->Entries.resize(2); // every anchor keeps two entries at least
     if (a->StartFrame == -1) {
         a->Entries.front().Frame = f;
         a->Entries.front().setRect(s.CurrentRect);
@@ -199,13 +208,10 @@ void CRivEviFV::SetStartingFrame() {
 
 void CRivEviFV::SetEndingFrame() {
     EditState& s = context_.state;
-    DeselectMark();
-    PauseAndShow();
-    anchors::AnchorRecord* a = currentAnchor();
-    if (!a || !movieWnd_) return;
-    const int32_t f = movieWnd_->CurrentFrame();
+    int32_t f = 0;
+    anchors::AnchorRecord* a = beginFrameSetting(f);
+    if (!a) return;
     const std::size_t index = std::size_t(context_.table.CurrentAnchor);
-    if (a->Entries.size() < 2) a->Entries.resize(2);
     if (s.EndSet && a->StartFrame != a->EndFrame) {
         if (context_.table.InsertKeyFrame(index, f, s.CurrentRect) != anchors::EditResult::Ok)
             return;
