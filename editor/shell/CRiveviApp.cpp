@@ -130,7 +130,8 @@ void CRiveviApp::routeCommands() {
     for (const int id : {ID_FILE_SAVE, ID_VIDEO_PLAY, ID_VIDEO_PAUSE, ID_VIDEO_STOP,
                          ID_VIDEO_FIRST, ID_VIDEO_LAST, ID_VIDEO_PREV, ID_VIDEO_NEXT,
                          ID_VIDEO_REWIND, ID_VIDEO_FASTFORWARD, ID_ANCHOR_NEW, ID_ANCHOR_LIST,
-                         ID_HELP_TOPICS, ID_MARK_PREV, ID_MARK_NEXT, ID_ANCHOR_DELETE_FRAME}) {
+                         ID_HELP_TOPICS, ID_MARK_PREV, ID_MARK_NEXT, ID_ANCHOR_DELETE_FRAME,
+                         ID_ANCHOR_AUTO}) {
         CRivEviFV* v = view_;
         f.setCommand(id, [v, id] { v->OnCommand(id); }, [v, id] { return v->CommandEnabled(id); });
     }

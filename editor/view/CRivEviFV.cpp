@@ -12,6 +12,7 @@
 #include "editor/shell/dialogs/AnchorListDialog.h"
 #include "editor/shell/dialogs/DialogPlacement.h"
 #include "editor/shell/dialogs/NewAnchorDialog.h"
+#include "editor/view/AutoSetting.h"
 #include "editor/view/CommandIds.h"
 #include "editor/view/FrameBars.h"
 #include "editor/view/FrameMath.h"
@@ -329,6 +330,7 @@ bool CRivEviFV::HandlesCommand(int id) const {
     case ID_VIDEO_LAST: case ID_VIDEO_PREV: case ID_VIDEO_NEXT: case ID_VIDEO_REWIND:
     case ID_VIDEO_FASTFORWARD: case ID_ANCHOR_NEW: case ID_ANCHOR_LIST: case ID_FILE_SAVE:
     case ID_HELP_TOPICS: case ID_MARK_PREV: case ID_MARK_NEXT: case ID_ANCHOR_DELETE_FRAME:
+    case ID_ANCHOR_AUTO:
         return true;
     default:
         return false;
@@ -347,6 +349,9 @@ bool CRivEviFV::CommandEnabled(int id) const {
     case ID_FILE_SAVE: return s.MovieOpen && !context_.table.AnchorDataSaved;
     case ID_VIDEO_REWIND: case ID_VIDEO_FASTFORWARD: case ID_HELP_TOPICS: return true;
     case ID_MARK_PREV: case ID_MARK_NEXT: return s.MovieOpen && s.StartSet;
+    case ID_ANCHOR_AUTO:
+        return context_.TrackingLoaded && s.PictureKnown && s.EndSet && s.MovieOpen && movieWnd_ &&
+               movieWnd_->trackable();
     case ID_ANCHOR_DELETE_FRAME: {
         const int current = context_.table.CurrentAnchor;
         return s.MovieOpen && current != -1 && s.MarkSelected &&
@@ -410,6 +415,7 @@ void CRivEviFV::OnCommand(int id) {
     case ID_MARK_PREV: PreviousMark(); break;
     case ID_MARK_NEXT: NextMark(); break;
     case ID_ANCHOR_DELETE_FRAME: DeleteFrame(); break;
+    case ID_ANCHOR_AUTO: RunAutomaticSetting(context_, *this); break;
     default: break;
     }
 }
