@@ -9,6 +9,8 @@ PACKAGES=(
   libffms2-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
+  # the installed tree's checks and cpack -G DEB (dpkg-shlibdeps)
+  desktop-file-utils shared-mime-info dpkg-dev
 )
 
 missing=()

@@ -23,7 +23,9 @@ namespace {
 constexpr int kMovieWindowId = 100;
 constexpr int kFrameWidth = 2; // the sunken frame around the picture, on each side
 
-void message(const char* what) { prompt(what, text::kProgramTitle, Buttons::Ok, Icon::Warning); }
+void message(const char* what) {
+    prompt(what, text::kProgramTitle, Buttons::Ok, Icon::Warning);
+}
 
 bool endsWithMob(const std::string& path) {
     return path.size() >= 4 &&
@@ -45,8 +47,8 @@ int CAVIWnd2::Create(QWidget* parent, int fitMode, int border, std::string* why)
     Border = border;
     FitMode = fitMode;
     setParent(parent);
-    const QRect inside = parent ? parent->rect().adjusted(border, border, -border, -border)
-                                : QRect(0, 0, 0, 0);
+    const QRect inside =
+        parent ? parent->rect().adjusted(border, border, -border, -border) : QRect(0, 0, 0, 0);
     setGeometry(inside);
     show();
     Control.setEventHandler([this](DispId id, Args args) { onControlEvent(id, args); });
@@ -79,8 +81,12 @@ void CAVIWnd2::setOpenResult(int result) {
     if (openWait_) openWait_->quit();
 }
 
-void CAVIWnd2::OpenCompleted() { setOpenResult(1); }
-void CAVIWnd2::OpenFailed(int) { setOpenResult(2); }
+void CAVIWnd2::OpenCompleted() {
+    setOpenResult(1);
+}
+void CAVIWnd2::OpenFailed(int) {
+    setOpenResult(2);
+}
 
 int CAVIWnd2::Open(const std::string& requested) {
     if (!Control.created()) return kMovieFailed;
@@ -209,8 +215,7 @@ void CAVIWnd2::placeWindow() {
     setUpdatesEnabled(false);
     setGeometry(r.left, r.top, r.width, r.height);
     setUpdatesEnabled(true);
-    Control.setGeometry(
-        rect().adjusted(kFrameWidth, kFrameWidth, -kFrameWidth, -kFrameWidth));
+    Control.setGeometry(rect().adjusted(kFrameWidth, kFrameWidth, -kFrameWidth, -kFrameWidth));
     update();
 }
 
@@ -295,20 +300,37 @@ void CAVIWnd2::onControlEvent(DispId id, Args args) {
     switch (id) {
     case ids::EVENTID_OnStateChange:
         switch (arg(1)) {
-        case -1: SetPlayState(kStateNoMovie); break;
-        case 0: SetPlayState(kStateStopped); if (Loaded) frameNow(); break;
-        case 1: SetPlayState(kStatePaused); if (Loaded) frameNow(); break;
-        case 2: SetPlayState(kStateRunning); break;
-        default: break;
+        case -1:
+            SetPlayState(kStateNoMovie);
+            break;
+        case 0:
+            SetPlayState(kStateStopped);
+            if (Loaded) frameNow();
+            break;
+        case 1:
+            SetPlayState(kStatePaused);
+            if (Loaded) frameNow();
+            break;
+        case 2:
+            SetPlayState(kStateRunning);
+            break;
+        default:
+            break;
         }
         break;
     case ids::EVENTID_OnPositionChange:
     case ids::EVENTID_OnTimer:
         if (Loaded) frameNow();
         break;
-    case ids::EVENTID_OpenComplete: OpenCompleted(); break;
-    case ids::EVENTID_OnError: OpenFailed(arg(0)); break;
-    case ids::EVENTID_OnMovieFinish: MovieFinished(); break;
+    case ids::EVENTID_OpenComplete:
+        OpenCompleted();
+        break;
+    case ids::EVENTID_OnError:
+        OpenFailed(arg(0));
+        break;
+    case ids::EVENTID_OnMovieFinish:
+        MovieFinished();
+        break;
     case ids::EVENTID_MouseDown:
     case ids::EVENTID_MouseUp:
     case ids::EVENTID_MouseMove: {
@@ -328,7 +350,8 @@ void CAVIWnd2::onControlEvent(DispId id, Args args) {
             Qt::QueuedConnection);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -1,8 +1,8 @@
 #include "editor/shell/CMainFrame.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimerEvent>
@@ -17,7 +17,9 @@ namespace qxm::editor {
 
 namespace {
 
-QString fromText(const char* s) { return QString::fromUtf8(s); }
+QString fromText(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 } // namespace
 

@@ -19,6 +19,7 @@
 #include "editor/view/CRivEviFV.h"
 #include "editor/view/CommandIds.h"
 #include "editor/view/OpenRequest.h"
+#include "editor/view/PlayerLink.h"
 #include "platform/dde/Dde.h"
 #include "platform/prompter/Prompter.h"
 #include "platform/toplevel/TopLevelPresence.h"
@@ -35,11 +36,14 @@ constexpr const char* kLinkTopic = "MESSAGE";
 
 CRiveviApp::CRiveviApp() = default;
 
-CRiveviApp::~CRiveviApp() { ExitInstance(); }
+CRiveviApp::~CRiveviApp() {
+    ExitInstance();
+}
 
 bool CRiveviApp::InitInstance(const StartOptions& options) {
     // One editor at a time: a second start ends silently.
-    presence_ = std::make_unique<toplevel::TopLevelPresence>(QString::fromUtf8(text::kProgramTitle));
+    presence_ =
+        std::make_unique<toplevel::TopLevelPresence>(QString::fromUtf8(text::kProgramTitle));
     if (!presence_->claim()) return false;
 
     context_.table.XScale = context_.table.YScale = 0.0;
@@ -64,8 +68,9 @@ bool CRiveviApp::InitInstance(const StartOptions& options) {
                      [this](int) { frame_->ShowPlaySlot(context_.state.Playing); });
     QObject::connect(view_, &CRivEviFV::movieWindowFailed, frame_.get(),
                      [this] { movieWindowFailed_ = true; });
-    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, frame_.get(),
-                     [this](Qt::ApplicationState s) { onApplicationState(s == Qt::ApplicationActive); });
+    QObject::connect(
+        qApp, &QGuiApplication::applicationStateChanged, frame_.get(),
+        [this](Qt::ApplicationState s) { onApplicationState(s == Qt::ApplicationActive); });
     frame_->canClose = [this] {
         if (context_.state.busyWithMouse() || context_.doc.Opening) return false;
         return doc_->SaveBeforeDiscard();
@@ -123,17 +128,23 @@ int CRiveviApp::ExitInstance() {
 void CRiveviApp::routeCommands() {
     CMainFrame& f = *frame_;
     const EditorContext& c = context_;
-    f.setCommand(ID_FILE_OPEN, [this] { OnFileOpen(); }, [&c] { return !c.doc.Opening; });
-    f.setCommand(ID_FILE_CLOSE, [this] { doc_->OnFileClose(); }, [&c] { return c.state.MovieOpen; });
-    f.setCommand(ID_APP_EXIT, [this] { frame_->close(); }, [&c] { return !c.doc.Opening; });
+    f.setCommand(
+        ID_FILE_OPEN, [this] { OnFileOpen(); }, [&c] { return !c.doc.Opening; });
+    f.setCommand(
+        ID_FILE_CLOSE, [this] { doc_->OnFileClose(); }, [&c] { return c.state.MovieOpen; });
+    f.setCommand(
+        ID_APP_EXIT, [this] { frame_->close(); }, [&c] { return !c.doc.Opening; });
     f.setCommand(ID_APP_ABOUT, [this] { OnAppAbout(); }, {});
-    for (const int id : {ID_FILE_SAVE, ID_VIDEO_PLAY, ID_VIDEO_PAUSE, ID_VIDEO_STOP,
-                         ID_VIDEO_FIRST, ID_VIDEO_LAST, ID_VIDEO_PREV, ID_VIDEO_NEXT,
-                         ID_VIDEO_REWIND, ID_VIDEO_FASTFORWARD, ID_ANCHOR_NEW, ID_ANCHOR_LIST,
-                         ID_HELP_TOPICS, ID_MARK_PREV, ID_MARK_NEXT, ID_ANCHOR_DELETE_FRAME,
-                         ID_ANCHOR_AUTO}) {
+    f.setCommand(
+        ID_LINK_PLAYER, [this] { LinkToPlayer(context_, *view_, *frame_); },
+        [&c] { return !c.PlayerOption.empty(); });
+    for (const int id : {ID_FILE_SAVE, ID_VIDEO_PLAY, ID_VIDEO_PAUSE, ID_VIDEO_STOP, ID_VIDEO_FIRST,
+                         ID_VIDEO_LAST, ID_VIDEO_PREV, ID_VIDEO_NEXT, ID_VIDEO_REWIND,
+                         ID_VIDEO_FASTFORWARD, ID_ANCHOR_NEW, ID_ANCHOR_LIST, ID_HELP_TOPICS,
+                         ID_MARK_PREV, ID_MARK_NEXT, ID_ANCHOR_DELETE_FRAME, ID_ANCHOR_AUTO}) {
         CRivEviFV* v = view_;
-        f.setCommand(id, [v, id] { v->OnCommand(id); }, [v, id] { return v->CommandEnabled(id); });
+        f.setCommand(
+            id, [v, id] { v->OnCommand(id); }, [v, id] { return v->CommandEnabled(id); });
     }
 }
 

@@ -21,7 +21,7 @@ class CRivEviFV;
 class CRiveviDoc;
 
 struct StartOptions {
-    std::vector<std::string> arguments;       // the command line, without the program name
+    std::vector<std::string> arguments; // the command line, without the program name
     std::string trackingLibrary = "libqxmtrack.so";
 };
 

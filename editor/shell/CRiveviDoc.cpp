@@ -52,12 +52,16 @@ bool CRiveviDoc::SaveBeforeDiscard() {
             return false;
         context_.state.drawMode = DrawMode::Idle;
         return true;
-    case Answer::No: return true;
-    default: return false;
+    case Answer::No:
+        return true;
+    default:
+        return false;
     }
 }
 
-void CRiveviDoc::OnNewDocument() { context_.doc.PathName.clear(); }
+void CRiveviDoc::OnNewDocument() {
+    context_.doc.PathName.clear();
+}
 
 bool CRiveviDoc::OpenDocumentFile(const std::string& path) {
     if (!OnOpenDocument(path)) {

@@ -7,12 +7,15 @@ namespace qxm::editor {
 namespace {
 
 constexpr CommandInfo kCommands[] = {
-    {ID_FILE_OPEN, Menu::File, "&Open...\tCtrl+O", "Ctrl+O", "Open A Movie File", nullptr, -1, false},
-    {ID_FILE_CLOSE, Menu::File, "&Close", nullptr, "Close The Active Movie File", nullptr, -1, false},
+    {ID_FILE_OPEN, Menu::File, "&Open...\tCtrl+O", "Ctrl+O", "Open A Movie File", nullptr, -1,
+     false},
+    {ID_FILE_CLOSE, Menu::File, "&Close", nullptr, "Close The Active Movie File", nullptr, -1,
+     false},
     {ID_FILE_SAVE, Menu::File, "&Save\tCtrl+S", "Ctrl+S", "Save Anchor Data", nullptr, -1, true},
     {ID_APP_EXIT, Menu::File, "E&xit", nullptr, "Exit Movie Marquill", nullptr, -1, false},
     {ID_VIDEO_PLAY, Menu::Video, "P&lay\tCtrl+R", "Ctrl+R", "Play Movie File", "Play", 2, false},
-    {ID_VIDEO_PAUSE, Menu::Video, "&Pause\tCtrl+P", "Ctrl+P", "Pause Movie File", "Pause", 1, false},
+    {ID_VIDEO_PAUSE, Menu::Video, "&Pause\tCtrl+P", "Ctrl+P", "Pause Movie File", "Pause", 1,
+     false},
     {ID_VIDEO_STOP, Menu::Video, "&Stop\tEsc", "Esc", "Stop Movie File", "Stop", 0, true},
     {ID_VIDEO_FIRST, Menu::Video, "&First Frame\tCtrl+Home", "Ctrl+Home",
      "Go to First Frame of Movie File", "First Frame", 3, false},
@@ -44,13 +47,17 @@ constexpr CommandInfo kCommands[] = {
      false},
 };
 
-constexpr int kToolBar[] = {ID_VIDEO_PLAY, ID_VIDEO_STOP, 0, ID_VIDEO_FIRST, ID_VIDEO_LAST, 0,
-                            ID_VIDEO_PREV, ID_VIDEO_NEXT, 0, ID_MARK_PREV, ID_MARK_NEXT, 0,
-                            ID_ANCHOR_NEW, ID_ANCHOR_AUTO, ID_ANCHOR_DELETE_FRAME};
+constexpr int kToolBar[] = {ID_VIDEO_PLAY,  ID_VIDEO_STOP,  0,
+                            ID_VIDEO_FIRST, ID_VIDEO_LAST,  0,
+                            ID_VIDEO_PREV,  ID_VIDEO_NEXT,  0,
+                            ID_MARK_PREV,   ID_MARK_NEXT,   0,
+                            ID_ANCHOR_NEW,  ID_ANCHOR_AUTO, ID_ANCHOR_DELETE_FRAME};
 
 } // namespace
 
-std::span<const CommandInfo> Commands() { return kCommands; }
+std::span<const CommandInfo> Commands() {
+    return kCommands;
+}
 
 const CommandInfo* FindCommand(int id) {
     for (const CommandInfo& c : kCommands)
@@ -60,15 +67,23 @@ const CommandInfo* FindCommand(int id) {
 
 const char* MenuTitle(Menu menu) {
     switch (menu) {
-    case Menu::File: return "&File";
-    case Menu::Video: return "&Video";
-    case Menu::Anchor: return "&Anchor";
-    case Menu::Link: return "&Link";
-    case Menu::Help: return "&Help";
-    default: return "";
+    case Menu::File:
+        return "&File";
+    case Menu::Video:
+        return "&Video";
+    case Menu::Anchor:
+        return "&Anchor";
+    case Menu::Link:
+        return "&Link";
+    case Menu::Help:
+        return "&Help";
+    default:
+        return "";
     }
 }
 
-std::span<const int> ToolBarSlots() { return kToolBar; }
+std::span<const int> ToolBarSlots() {
+    return kToolBar;
+}
 
 } // namespace qxm::editor

@@ -8,7 +8,7 @@ namespace qxm::editor {
 
 struct FileNameCheck {
     bool valid = false;
-    bool trackable = false;       // AVI or QuickTime: Automatic Setting may run
+    bool trackable = false;        // AVI or QuickTime: Automatic Setting may run
     const char* message = nullptr; // what an invalid name shows
 };
 

@@ -2,8 +2,8 @@
 
 #include <QPainter>
 
-#include <array>
 #include <QPolygon>
+#include <array>
 
 namespace qxm::editor {
 
@@ -45,10 +45,16 @@ QPixmap ToolBarImage(int index) {
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     switch (index) {
-    case 0: bar(p, 3, 3, 10, 9, kInk); break;                     // Stop
-    case 1: bar(p, 4, 3, 3, 9, kInk), bar(p, 9, 3, 3, 9, kInk); break; // Pause
-    case 2: triangle(p, {{4, 2}, {4, 12}, {11, 7}}, kInk); break; // Play
-    case 3:                                                       // First Frame
+    case 0:
+        bar(p, 3, 3, 10, 9, kInk);
+        break; // Stop
+    case 1:
+        bar(p, 4, 3, 3, 9, kInk), bar(p, 9, 3, 3, 9, kInk);
+        break; // Pause
+    case 2:
+        triangle(p, {{4, 2}, {4, 12}, {11, 7}}, kInk);
+        break; // Play
+    case 3:    // First Frame
         bar(p, 2, 3, 2, 9, kInk);
         triangle(p, {{12, 2}, {12, 12}, {5, 7}}, kInk);
         break;
@@ -93,7 +99,8 @@ QPixmap ToolBarImage(int index) {
         p.drawLine(3, 2, 12, 9);
         p.drawLine(12, 2, 3, 9);
         break;
-    default: break;
+    default:
+        break;
     }
     return pixmap;
 }

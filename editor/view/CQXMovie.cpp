@@ -21,7 +21,9 @@ public:
 
 CQXMovie::CQXMovie() = default;
 
-CQXMovie::~CQXMovie() { Destroy(); }
+CQXMovie::~CQXMovie() {
+    Destroy();
+}
 
 bool CQXMovie::Create(QWidget* parent, const QRect& rect, std::string* why) {
     Destroy();
@@ -64,7 +66,9 @@ void CQXMovie::Destroy() {
     object_.reset();
 }
 
-QWidget* CQXMovie::window() const { return control_ ? control_->window() : nullptr; }
+QWidget* CQXMovie::window() const {
+    return control_ ? control_->window() : nullptr;
+}
 
 void CQXMovie::setGeometry(const QRect& rect) {
     if (control_) control_->setObjectRect(rect);
@@ -100,28 +104,64 @@ Variant CQXMovie::call(DispId id, std::initializer_list<Variant> args) {
     ExcepInfo info;
     Variant out;
     const std::vector<Variant> list(args);
-    if (const HRESULT hr = dispCall(*dispatch_, id, list, &out, &info); failed(hr))
-        raise(hr, info);
+    if (const HRESULT hr = dispCall(*dispatch_, id, list, &out, &info); failed(hr)) raise(hr, info);
     return out;
 }
 
-void CQXMovie::SetMovieFile(const std::string& path) { put(ids::DISPID_MovieFile, path); }
-void CQXMovie::SetShowControls(bool on) { put(ids::DISPID_ShowControls, on); }
-void CQXMovie::SetSelectionEnd(int32_t frame) { put(ids::DISPID_SelectionEnd, frame); }
-void CQXMovie::SetSelectionStart(int32_t frame) { put(ids::DISPID_SelectionStart, frame); }
-void CQXMovie::SetChangeCursor(bool on) { put(ids::DISPID_ChangeCursor, on); }
-void CQXMovie::SetEnableContextMenu(bool on) { put(ids::DISPID_EnableContextMenu, on); }
-void CQXMovie::SetShowAnchor(bool on) { put(ids::DISPID_ShowAnchor, on); }
-int32_t CQXMovie::GetCurrentPosition() { return get(ids::DISPID_CurrentPosition).asI4(); }
-void CQXMovie::SetCurrentPosition(int32_t frame) { put(ids::DISPID_CurrentPosition, frame); }
-int32_t CQXMovie::GetImageSourceHeight() { return get(ids::DISPID_ImageSourceHeight).asI4(); }
-int32_t CQXMovie::GetImageSourceWidth() { return get(ids::DISPID_ImageSourceWidth).asI4(); }
-int32_t CQXMovie::GetDuration() { return get(ids::DISPID_Duration).asI4(); }
-void CQXMovie::SetAnchorFrameOrigin(int32_t frame) { put(ids::DISPID_AnchorFrameOrigin, frame); }
-int32_t CQXMovie::GetAnchorFrameOrigin() { return get(ids::DISPID_AnchorFrameOrigin).asI4(); }
-void CQXMovie::Play(int32_t frame) { call(ids::DISPID_Play, {frame}); }
-void CQXMovie::Stop() { call(ids::DISPID_Stop, {}); }
-void CQXMovie::Pause() { call(ids::DISPID_Pause, {}); }
+void CQXMovie::SetMovieFile(const std::string& path) {
+    put(ids::DISPID_MovieFile, path);
+}
+void CQXMovie::SetShowControls(bool on) {
+    put(ids::DISPID_ShowControls, on);
+}
+void CQXMovie::SetSelectionEnd(int32_t frame) {
+    put(ids::DISPID_SelectionEnd, frame);
+}
+void CQXMovie::SetSelectionStart(int32_t frame) {
+    put(ids::DISPID_SelectionStart, frame);
+}
+void CQXMovie::SetChangeCursor(bool on) {
+    put(ids::DISPID_ChangeCursor, on);
+}
+void CQXMovie::SetEnableContextMenu(bool on) {
+    put(ids::DISPID_EnableContextMenu, on);
+}
+void CQXMovie::SetShowAnchor(bool on) {
+    put(ids::DISPID_ShowAnchor, on);
+}
+void CQXMovie::SetFullScreenMode(bool on) {
+    put(ids::DISPID_FullScreenMode, on);
+}
+int32_t CQXMovie::GetCurrentPosition() {
+    return get(ids::DISPID_CurrentPosition).asI4();
+}
+void CQXMovie::SetCurrentPosition(int32_t frame) {
+    put(ids::DISPID_CurrentPosition, frame);
+}
+int32_t CQXMovie::GetImageSourceHeight() {
+    return get(ids::DISPID_ImageSourceHeight).asI4();
+}
+int32_t CQXMovie::GetImageSourceWidth() {
+    return get(ids::DISPID_ImageSourceWidth).asI4();
+}
+int32_t CQXMovie::GetDuration() {
+    return get(ids::DISPID_Duration).asI4();
+}
+void CQXMovie::SetAnchorFrameOrigin(int32_t frame) {
+    put(ids::DISPID_AnchorFrameOrigin, frame);
+}
+int32_t CQXMovie::GetAnchorFrameOrigin() {
+    return get(ids::DISPID_AnchorFrameOrigin).asI4();
+}
+void CQXMovie::Play(int32_t frame) {
+    call(ids::DISPID_Play, {frame});
+}
+void CQXMovie::Stop() {
+    call(ids::DISPID_Stop, {});
+}
+void CQXMovie::Pause() {
+    call(ids::DISPID_Pause, {});
+}
 bool CQXMovie::EnableAnchor(const std::string& id) {
     return call(ids::DISPID_EnableAnchor, {Variant(id)}).asBool();
 }

@@ -49,6 +49,7 @@ public:
     void SetChangeCursor(bool on);
     void SetEnableContextMenu(bool on);
     void SetShowAnchor(bool on);
+    void SetFullScreenMode(bool on);
     int32_t GetCurrentPosition();
     void SetCurrentPosition(int32_t frame);
     int32_t GetImageSourceHeight();

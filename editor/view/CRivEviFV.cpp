@@ -40,10 +40,10 @@ struct FieldSpec {
     bool right;
 };
 constexpr FieldSpec kFields[] = {
-    {1002, {5, 140, 57, 12}, false},   {1003, {68, 140, 24, 12}, true},
-    {1004, {100, 140, 24, 12}, true},  {1033, {141, 140, 24, 12}, true},
-    {1034, {176, 140, 24, 12}, true},  {1012, {50, 160, 74, 12}, false},
-    {1014, {175, 160, 25, 12}, true},  {1013, {50, 175, 74, 12}, false},
+    {1002, {5, 140, 57, 12}, false},  {1003, {68, 140, 24, 12}, true},
+    {1004, {100, 140, 24, 12}, true}, {1033, {141, 140, 24, 12}, true},
+    {1034, {176, 140, 24, 12}, true}, {1012, {50, 160, 74, 12}, false},
+    {1014, {175, 160, 25, 12}, true}, {1013, {50, 175, 74, 12}, false},
     {1015, {175, 175, 25, 12}, true},
 };
 
@@ -53,18 +53,22 @@ struct LabelSpec {
     const char* text;
 };
 constexpr LabelSpec kLabels[] = {
-    {1010, {92, 143, 8, 8}, text::kSlash},        {1032, {127, 142, 15, 10}, text::kSize},
-    {1035, {167, 142, 8, 10}, text::kTimes},      {1005, {5, 161, 45, 10}, text::kAnchorName},
-    {1007, {127, 161, 47, 10}, text::kStartingFrame}, {1006, {5, 177, 45, 8}, text::kAnchorId},
+    {1010, {92, 143, 8, 8}, text::kSlash},
+    {1032, {127, 142, 15, 10}, text::kSize},
+    {1035, {167, 142, 8, 10}, text::kTimes},
+    {1005, {5, 161, 45, 10}, text::kAnchorName},
+    {1007, {127, 161, 47, 10}, text::kStartingFrame},
+    {1006, {5, 177, 45, 8}, text::kAnchorId},
     {1008, {127, 177, 47, 8}, text::kEndingFrame},
 };
 
-QString number(int32_t v) { return QString::number(v); }
+QString number(int32_t v) {
+    return QString::number(v);
+}
 
 } // namespace
 
-CRivEviFV::CRivEviFV(EditorContext& context, QWidget* parent)
-    : QWidget(parent), context_(context) {
+CRivEviFV::CRivEviFV(EditorContext& context, QWidget* parent) : QWidget(parent), context_(context) {
     setObjectName("CRivEviFV");
     setFont(ui::dialogFont(kFormFont, kFormPointSize));
     layoutControls();
@@ -231,9 +235,9 @@ void CRivEviFV::PauseAndShow() {
 void CRivEviFV::DeselectMark() {
     EditState& s = context_.state;
     const int current = context_.table.CurrentAnchor;
-    const bool redraw = current >= 0 && std::size_t(current) < context_.table.size() &&
-                        s.MarkSelected &&
-                        uint32_t(s.SelectedMark) < context_.table[std::size_t(current)].EntryCount();
+    const bool redraw =
+        current >= 0 && std::size_t(current) < context_.table.size() && s.MarkSelected &&
+        uint32_t(s.SelectedMark) < context_.table[std::size_t(current)].EntryCount();
     s.MarkSelected = false;
     s.SelectedMark = -1;
     if (redraw) marksBar_->repaint();
@@ -273,11 +277,18 @@ void CRivEviFV::ActivateAnchor(int index) {
 void CRivEviFV::PlayStateChanged(int state) {
     EditState& s = context_.state;
     switch (state) {
-    case kStateStopped: s.Playing = false; break;
+    case kStateStopped:
+        s.Playing = false;
+        break;
     case kStateRunning:
-    case kStatePositioning: s.Playing = true; break;
-    case kStatePaused: s.Playing = false; break;
-    default: return;
+    case kStatePositioning:
+        s.Playing = true;
+        break;
+    case kStatePaused:
+        s.Playing = false;
+        break;
+    default:
+        return;
     }
     emit playStateChanged(state);
     if (state == kStatePaused) PauseAndShow();
@@ -304,12 +315,24 @@ void CRivEviFV::onScrollAction(int action) {
     scroll_->setSliderPosition(before);
     PauseAndShow();
     switch (action) {
-    case QAbstractSlider::SliderSingleStepSub: OnCommand(ID_VIDEO_PREV); break;
-    case QAbstractSlider::SliderSingleStepAdd: OnCommand(ID_VIDEO_NEXT); break;
-    case QAbstractSlider::SliderPageStepSub: OnCommand(ID_VIDEO_REWIND); break;
-    case QAbstractSlider::SliderPageStepAdd: OnCommand(ID_VIDEO_FASTFORWARD); break;
-    case QAbstractSlider::SliderToMinimum: goToEnd(CAVIWnd2::GoToKind::First); break;
-    case QAbstractSlider::SliderToMaximum: goToEnd(CAVIWnd2::GoToKind::Last); break;
+    case QAbstractSlider::SliderSingleStepSub:
+        OnCommand(ID_VIDEO_PREV);
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        OnCommand(ID_VIDEO_NEXT);
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        OnCommand(ID_VIDEO_REWIND);
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        OnCommand(ID_VIDEO_FASTFORWARD);
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        goToEnd(CAVIWnd2::GoToKind::First);
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        goToEnd(CAVIWnd2::GoToKind::Last);
+        break;
     case QAbstractSlider::SliderMove:
         if (thumb != before && movieWnd_ && movieWnd_->IsLoaded()) {
             movieWnd_->GoTo(CAVIWnd2::GoToKind::Frame,
@@ -317,7 +340,8 @@ void CRivEviFV::onScrollAction(int action) {
             if (context_.state.StartSet) ShowRectAtFrame();
         }
         break;
-    default: break;
+    default:
+        break;
     }
     scroll_->setSliderPosition(scroll_->value());
 }
@@ -326,10 +350,22 @@ void CRivEviFV::onScrollAction(int action) {
 
 bool CRivEviFV::HandlesCommand(int id) const {
     switch (id) {
-    case ID_VIDEO_PLAY: case ID_VIDEO_PAUSE: case ID_VIDEO_STOP: case ID_VIDEO_FIRST:
-    case ID_VIDEO_LAST: case ID_VIDEO_PREV: case ID_VIDEO_NEXT: case ID_VIDEO_REWIND:
-    case ID_VIDEO_FASTFORWARD: case ID_ANCHOR_NEW: case ID_ANCHOR_LIST: case ID_FILE_SAVE:
-    case ID_HELP_TOPICS: case ID_MARK_PREV: case ID_MARK_NEXT: case ID_ANCHOR_DELETE_FRAME:
+    case ID_VIDEO_PLAY:
+    case ID_VIDEO_PAUSE:
+    case ID_VIDEO_STOP:
+    case ID_VIDEO_FIRST:
+    case ID_VIDEO_LAST:
+    case ID_VIDEO_PREV:
+    case ID_VIDEO_NEXT:
+    case ID_VIDEO_REWIND:
+    case ID_VIDEO_FASTFORWARD:
+    case ID_ANCHOR_NEW:
+    case ID_ANCHOR_LIST:
+    case ID_FILE_SAVE:
+    case ID_HELP_TOPICS:
+    case ID_MARK_PREV:
+    case ID_MARK_NEXT:
+    case ID_ANCHOR_DELETE_FRAME:
     case ID_ANCHOR_AUTO:
         return true;
     default:
@@ -340,15 +376,28 @@ bool CRivEviFV::HandlesCommand(int id) const {
 bool CRivEviFV::CommandEnabled(int id) const {
     const EditState& s = context_.state;
     switch (id) {
-    case ID_VIDEO_PLAY: return s.MovieOpen && !s.Playing;
-    case ID_VIDEO_PAUSE: return s.MovieOpen && s.Playing;
-    case ID_VIDEO_STOP: case ID_VIDEO_FIRST: case ID_VIDEO_LAST: case ID_VIDEO_PREV:
-    case ID_VIDEO_NEXT: case ID_ANCHOR_NEW:
+    case ID_VIDEO_PLAY:
+        return s.MovieOpen && !s.Playing;
+    case ID_VIDEO_PAUSE:
+        return s.MovieOpen && s.Playing;
+    case ID_VIDEO_STOP:
+    case ID_VIDEO_FIRST:
+    case ID_VIDEO_LAST:
+    case ID_VIDEO_PREV:
+    case ID_VIDEO_NEXT:
+    case ID_ANCHOR_NEW:
         return s.MovieOpen;
-    case ID_ANCHOR_LIST: return s.MovieOpen && !context_.table.empty();
-    case ID_FILE_SAVE: return s.MovieOpen && !context_.table.AnchorDataSaved;
-    case ID_VIDEO_REWIND: case ID_VIDEO_FASTFORWARD: case ID_HELP_TOPICS: return true;
-    case ID_MARK_PREV: case ID_MARK_NEXT: return s.MovieOpen && s.StartSet;
+    case ID_ANCHOR_LIST:
+        return s.MovieOpen && !context_.table.empty();
+    case ID_FILE_SAVE:
+        return s.MovieOpen && !context_.table.AnchorDataSaved;
+    case ID_VIDEO_REWIND:
+    case ID_VIDEO_FASTFORWARD:
+    case ID_HELP_TOPICS:
+        return true;
+    case ID_MARK_PREV:
+    case ID_MARK_NEXT:
+        return s.MovieOpen && s.StartSet;
     case ID_ANCHOR_AUTO:
         return context_.TrackingLoaded && s.PictureKnown && s.EndSet && s.MovieOpen && movieWnd_ &&
                movieWnd_->trackable();
@@ -358,7 +407,8 @@ bool CRivEviFV::CommandEnabled(int id) const {
                std::size_t(current) < context_.table.size() &&
                uint32_t(s.SelectedMark) < context_.table[std::size_t(current)].EntryCount();
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -389,7 +439,9 @@ void CRivEviFV::OnCommand(int id) {
             movieWnd_->Play(-1);
         }
         break;
-    case ID_VIDEO_PAUSE: PauseAndShow(); break;
+    case ID_VIDEO_PAUSE:
+        PauseAndShow();
+        break;
     case ID_VIDEO_STOP:
         s.drawMode = DrawMode::Idle;
         if (movieWnd_) movieWnd_->Stop();
@@ -401,22 +453,45 @@ void CRivEviFV::OnCommand(int id) {
         goToEnd(id == ID_VIDEO_FIRST ? CAVIWnd2::GoToKind::First : CAVIWnd2::GoToKind::Last);
         DeselectMark();
         break;
-    case ID_VIDEO_PREV: stepBy(true, 1); break;
-    case ID_VIDEO_NEXT: stepBy(false, 1); break;
-    case ID_VIDEO_REWIND: stepBy(true, fastStep()); break;
-    case ID_VIDEO_FASTFORWARD: stepBy(false, fastStep()); break;
-    case ID_ANCHOR_NEW: newAnchor(); break;
-    case ID_ANCHOR_LIST: viewAnchorList(); break;
-    case ID_FILE_SAVE: save(); break;
+    case ID_VIDEO_PREV:
+        stepBy(true, 1);
+        break;
+    case ID_VIDEO_NEXT:
+        stepBy(false, 1);
+        break;
+    case ID_VIDEO_REWIND:
+        stepBy(true, fastStep());
+        break;
+    case ID_VIDEO_FASTFORWARD:
+        stepBy(false, fastStep());
+        break;
+    case ID_ANCHOR_NEW:
+        newAnchor();
+        break;
+    case ID_ANCHOR_LIST:
+        viewAnchorList();
+        break;
+    case ID_FILE_SAVE:
+        save();
+        break;
     case ID_HELP_TOPICS:
         PauseAndShow();
         ShowHelp();
         break;
-    case ID_MARK_PREV: PreviousMark(); break;
-    case ID_MARK_NEXT: NextMark(); break;
-    case ID_ANCHOR_DELETE_FRAME: DeleteFrame(); break;
-    case ID_ANCHOR_AUTO: RunAutomaticSetting(context_, *this); break;
-    default: break;
+    case ID_MARK_PREV:
+        PreviousMark();
+        break;
+    case ID_MARK_NEXT:
+        NextMark();
+        break;
+    case ID_ANCHOR_DELETE_FRAME:
+        DeleteFrame();
+        break;
+    case ID_ANCHOR_AUTO:
+        RunAutomaticSetting(context_, *this);
+        break;
+    default:
+        break;
     }
 }
 
@@ -465,8 +540,7 @@ void CRivEviFV::newAnchor() {
     if (newAnchor_->Run(context_.table) != QDialog::Accepted || newAnchor_->Name.empty() ||
         newAnchor_->ID.empty())
         return;
-    if (context_.table.Append(newAnchor_->ID, newAnchor_->Name) != anchors::EditResult::Ok)
-        return;
+    if (context_.table.Append(newAnchor_->ID, newAnchor_->Name) != anchors::EditResult::Ok) return;
     field(1012)->setText(ui::fromSystem(newAnchor_->Name));
     field(1013)->setText(ui::fromSystem(newAnchor_->ID));
     field(1014)->clear();

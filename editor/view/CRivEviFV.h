@@ -12,8 +12,8 @@
 #include <string>
 
 #include "editor/shell/CAnchorMovieWnd.h"
-#include "editor/view/ManualSetting.h"
 #include "editor/view/EditState.h"
+#include "editor/view/ManualSetting.h"
 
 class QLineEdit;
 class QScrollBar;

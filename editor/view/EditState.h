@@ -15,7 +15,7 @@ enum class DrawMode {
 };
 
 struct EditState {
-    bool MovieOpen = false;  // a movie is open (cleared during a mouse drag in the picture)
+    bool MovieOpen = false; // a movie is open (cleared during a mouse drag in the picture)
     DrawMode drawMode = DrawMode::Idle;
     bool RectShown = false;    // CurrentRect is framed over the picture
     bool RectDragging = false; // the framed rectangle is being moved or resized

@@ -6,7 +6,9 @@
 namespace qxm::editor {
 namespace {
 
-uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
+uint32_t u(int32_t v) {
+    return static_cast<uint32_t>(v);
+}
 
 int32_t saturate(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
@@ -21,7 +23,9 @@ int32_t interpolate(int32_t a, int32_t b, int32_t f, int32_t fa, int32_t fb) {
 }
 
 // (a * b) / c in unsigned 64-bit arithmetic, 0 when c is 0.
-uint64_t mulDiv(uint64_t a, uint64_t b, uint64_t c) { return c == 0 ? 0 : a * b / c; }
+uint64_t mulDiv(uint64_t a, uint64_t b, uint64_t c) {
+    return c == 0 ? 0 : a * b / c;
+}
 
 } // namespace
 

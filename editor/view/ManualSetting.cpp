@@ -71,7 +71,8 @@ Rect ConstrainRect(Rect r, DragZone zone) {
     case DragZone::Right:
         if (narrow) r.Right = r.Left + m;
         break;
-    case DragZone::Move: break;
+    case DragZone::Move:
+        break;
     }
     return r;
 }
@@ -80,20 +81,37 @@ Rect DragCandidate(const Rect& c, const Grab& g, int x, int y) {
     Rect r = c;
     const int px = x + g.dx, py = y + g.dy;
     switch (g.zone) {
-    case DragZone::TopLeft: r.Left = px, r.Top = py; break;
-    case DragZone::TopRight: r.Right = px, r.Top = py; break;
-    case DragZone::BottomLeft: r.Left = px, r.Bottom = py; break;
-    case DragZone::BottomRight: r.Right = px, r.Bottom = py; break;
-    case DragZone::Top: r.Top = py; break;
-    case DragZone::Bottom: r.Bottom = py; break;
-    case DragZone::Left: r.Left = px; break;
-    case DragZone::Right: r.Right = px; break;
+    case DragZone::TopLeft:
+        r.Left = px, r.Top = py;
+        break;
+    case DragZone::TopRight:
+        r.Right = px, r.Top = py;
+        break;
+    case DragZone::BottomLeft:
+        r.Left = px, r.Bottom = py;
+        break;
+    case DragZone::BottomRight:
+        r.Right = px, r.Bottom = py;
+        break;
+    case DragZone::Top:
+        r.Top = py;
+        break;
+    case DragZone::Bottom:
+        r.Bottom = py;
+        break;
+    case DragZone::Left:
+        r.Left = px;
+        break;
+    case DragZone::Right:
+        r.Right = px;
+        break;
     case DragZone::Move: {
         const int sx = x - g.dx, sy = y - g.dy; // the way from the press point
         r = {c.Left + sx, c.Top + sy, c.Right + sx, c.Bottom + sy};
         return anchors::Normalized(r);
     }
-    case DragZone::None: return c;
+    case DragZone::None:
+        return c;
     }
     return anchors::Normalized(ConstrainRect(r, g.zone));
 }

@@ -34,7 +34,9 @@ struct Grab {
 Grab GrabAt(const anchors::Rect& rect, int x, int y);
 
 // The zone under (x, y) for the cursor, None outside.
-inline DragZone ZoneAt(const anchors::Rect& rect, int x, int y) { return GrabAt(rect, x, y).zone; }
+inline DragZone ZoneAt(const anchors::Rect& rect, int x, int y) {
+    return GrabAt(rect, x, y).zone;
+}
 
 // Keeps a rectangle at least 8 x 8 by moving the side the zone grabbed (for a new rectangle,
 // zone None, the right and bottom sides).

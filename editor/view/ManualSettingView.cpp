@@ -12,20 +12,28 @@ namespace {
 Qt::CursorShape cursorOf(DragZone zone) {
     switch (zone) {
     case DragZone::TopLeft:
-    case DragZone::BottomRight: return Qt::SizeFDiagCursor;
+    case DragZone::BottomRight:
+        return Qt::SizeFDiagCursor;
     case DragZone::TopRight:
-    case DragZone::BottomLeft: return Qt::SizeBDiagCursor;
+    case DragZone::BottomLeft:
+        return Qt::SizeBDiagCursor;
     case DragZone::Top:
-    case DragZone::Bottom: return Qt::SizeVerCursor;
+    case DragZone::Bottom:
+        return Qt::SizeVerCursor;
     case DragZone::Left:
-    case DragZone::Right: return Qt::SizeHorCursor;
-    case DragZone::Move: return Qt::SizeAllCursor;
-    case DragZone::None: break;
+    case DragZone::Right:
+        return Qt::SizeHorCursor;
+    case DragZone::Move:
+        return Qt::SizeAllCursor;
+    case DragZone::None:
+        break;
     }
     return Qt::ArrowCursor;
 }
 
-uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
+uint32_t u(int32_t v) {
+    return static_cast<uint32_t>(v);
+}
 
 } // namespace
 

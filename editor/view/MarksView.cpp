@@ -9,11 +9,15 @@ namespace qxm::editor {
 
 namespace {
 
-uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
+uint32_t u(int32_t v) {
+    return static_cast<uint32_t>(v);
+}
 
 } // namespace
 
-QWidget* CRivEviFV::marksBar() const { return marksBar_; }
+QWidget* CRivEviFV::marksBar() const {
+    return marksBar_;
+}
 
 void CRivEviFV::GoToMark(int i) {
     anchors::AnchorRecord* a = currentAnchor();
@@ -39,11 +43,12 @@ void CRivEviFV::MarkClick(const QPoint& p) {
     if (p.x() < bar.left() || p.x() > bar.left() + bar.width() || p.y() < bar.top() ||
         p.y() > bar.top() + bar.height())
         return;
-    const int hit = MarkAt(*a, p.x() - bar.left(), p.y() - bar.top(), bar.width(), bar.height(),
-                           frameSpan_);
+    const int hit =
+        MarkAt(*a, p.x() - bar.left(), p.y() - bar.top(), bar.width(), bar.height(), frameSpan_);
     if (hit >= 0) {
         markMovedTo(hit);
-        if (movieWnd_) movieWnd_->GoTo(CAVIWnd2::GoToKind::Frame, a->Entries[std::size_t(hit)].Frame);
+        if (movieWnd_)
+            movieWnd_->GoTo(CAVIWnd2::GoToKind::Frame, a->Entries[std::size_t(hit)].Frame);
         if (s.StartSet) ShowRectAtFrame();
     }
     if (s.RectDragging) {
@@ -106,7 +111,8 @@ void CRivEviFV::DeleteFrame() {
     if (s.SelectedMark == -1 || !s.MovieOpen || !a) return;
     const std::size_t index = std::size_t(context_.table.CurrentAnchor);
     const int32_t oldStart = a->StartFrame, oldEnd = a->EndFrame;
-    if (context_.table.RemoveKeyFrame(index, std::size_t(s.SelectedMark)) != anchors::EditResult::Ok)
+    if (context_.table.RemoveKeyFrame(index, std::size_t(s.SelectedMark)) !=
+        anchors::EditResult::Ok)
         return;
     s.MarkSelected = false;
     s.SelectedMark = -1;

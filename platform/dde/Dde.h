@@ -17,7 +17,8 @@
 //           "REFUSED"                     unknown service or topic; the server closes
 //   client  "EXECUTE <n>" and n bytes     n in decimal, 0 .. 2^31-1
 //   server  "ACK" or "NACK"               the handler took the data, or refused it
-// The server keeps the first kMaxExecuteData bytes of each execute's data and skips the rest
+// The server keeps the first kMaxExecuteData bytes (or what setMaxExecuteData says) of each
+// execute's data and skips the rest
 // as it arrives. Anything else (another word, a bad number, an over-long line) closes the
 // connection, as does silence for the idle time-out while a message is incomplete (before
 // CONNECT, inside a line, inside data). An open conversation may stay quiet between executes.
@@ -28,6 +29,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -49,7 +51,7 @@ QString serviceSocketPath(const QString& service, QString* error = nullptr);
 
 // A DDE server: one service name, a fixed set of topics and one execute handler. The handler is
 // called from the event loop with the topic as the client named it and the data (at most
-// kMaxExecuteData bytes); it returns true for a positive acknowledgement. It may stop the
+// maxExecuteData() bytes); it returns true for a positive acknowledgement. It may stop the
 // server but must not delete it.
 class DdeServer : public QObject {
     Q_OBJECT
@@ -71,6 +73,10 @@ public:
 
     // How long an incomplete message may stay silent before its connection is dropped.
     void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
+    // How many bytes of an execute's data the handler gets (at least 1; default
+    // kMaxExecuteData). Applies to executes that begin after the call.
+    void setMaxExecuteData(qsizetype bytes) { m_maxExecuteData = std::max<qsizetype>(1, bytes); }
+    qsizetype maxExecuteData() const { return m_maxExecuteData; }
 
 private:
     class Conversation;
@@ -84,6 +90,7 @@ private:
     QStringList m_topics;
     ExecuteHandler m_handler;
     int m_idleTimeoutMs = kDefaultIdleTimeoutMs;
+    qsizetype m_maxExecuteData = kMaxExecuteData;
 };
 
 // A DDE client: at most one conversation at a time. Its calls wait in a local event loop (the

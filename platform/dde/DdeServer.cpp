@@ -66,6 +66,7 @@ private:
     Stage m_stage = Stage::Greeting;
     QString m_topic;
     qint64 m_remaining = 0;
+    qsizetype m_limit = kMaxExecuteData; // of the current execute's data
     QByteArray m_data;
     bool m_busy = false;
 };
@@ -106,14 +107,14 @@ void DdeServer::Conversation::readMessages() {
 }
 
 bool DdeServer::Conversation::takeData() {
-    const qint64 keep = std::min(
-        {qint64(kMaxExecuteData - m_data.size()), m_remaining, m_socket->bytesAvailable()});
+    const qint64 keep =
+        std::min({qint64(m_limit - m_data.size()), m_remaining, m_socket->bytesAvailable()});
     if (keep > 0) {
         const QByteArray part = m_socket->read(keep);
         m_data += part;
         m_remaining -= part.size();
     }
-    if (m_remaining > 0 && m_data.size() == kMaxExecuteData) {
+    if (m_remaining > 0 && m_data.size() == m_limit) {
         const qint64 skipped = m_socket->skip(m_remaining); // only what has arrived
         if (skipped < 0) {
             drop();
@@ -133,6 +134,7 @@ void DdeServer::Conversation::handleLine(const QByteArray& line) {
                               : -1;
     if (!ok || length > kMaxDataLength) return drop();
     m_remaining = length;
+    m_limit = m_server.m_maxExecuteData;
     m_data.clear();
     m_stage = Stage::Data;
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "QxmVersion.h"
 #include "platform/component/Dispatch.h"
 #include "player_control/control/CQXMovieCtrl.h"
 #include "player_control/control/QXMovieTypeLib.h"
@@ -29,7 +30,8 @@ int usage(FILE* to, int status) {
                      "file (MOVIE with the extension .obj) and prints every event.\n"
                      "  --no-timer         leave out OnTimer and MouseMove events\n"
                      "  --exit-after-open  end once the movie has opened (0) or failed (1)\n"
-                     "  --double-click     activate anchors by double click\n");
+                     "  --double-click     activate anchors by double click\n"
+                     "  --help, --version  this text, the version\n");
     return status;
 }
 
@@ -48,7 +50,10 @@ int main(int argc, char** argv) {
             doubleClick = true;
         else if (arg == "--help" || arg == "-h")
             return usage(stdout, 0);
-        else if (!arg.empty() && arg[0] == '-')
+        else if (arg == "--version") {
+            std::printf("qxm-control-demo (%s) %s\n", QXM_PRODUCT, QXM_VERSION);
+            return 0;
+        } else if (!arg.empty() && arg[0] == '-')
             return usage(stderr, 2);
         else if (movie.empty())
             movie = arg;

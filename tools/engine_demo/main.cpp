@@ -4,6 +4,7 @@
 //   --play       start playing when the movie is open
 //   --frame N    go to frame N when the movie is open
 //   --grab PNG   save a picture of the window when the movie is open (and positioned), then quit
+#include "QxmVersion.h"
 #include "platform/engine/MovieEngine.h"
 
 #include <QApplication>
@@ -18,9 +19,11 @@ using qxm::engine::MovieEngine;
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("qxm-engine-demo");
+    QApplication::setApplicationVersion(QStringLiteral("(" QXM_PRODUCT ") " QXM_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription("Shows a movie in the movie engine.");
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument("FILE", "the movie to show");
     const QCommandLineOption size("size", "window size mode 0..4", "N", "0");
     const QCommandLineOption rate("rate", "playback rate", "R", "1.0");

@@ -6,6 +6,7 @@
 // without padding, as 16 lower-case hex digits.
 // Exit status: 0 done, 1 the movie cannot be opened or a frame cannot be read or written,
 // 2 bad command line.
+#include "QxmVersion.h"
 #include "platform/video/FrameSource.h"
 #include "platform/video/Hash.h"
 
@@ -24,6 +25,7 @@ void usage(FILE* to) {
     std::fprintf(to, "usage: qxm-frames MOVIE --info\n"
                      "       qxm-frames MOVIE --hash [N ...]\n"
                      "       qxm-frames MOVIE --ppm DIR N ...\n"
+                     "       qxm-frames --help | --version\n"
                      "Frames are numbered from 0 in presentation order.\n"
                      "HASH: FNV-1a 64-bit over the B, G, R bytes of each row from the top,\n"
                      "without padding, printed as 16 lower-case hex digits.\n");
@@ -63,6 +65,10 @@ bool writePpm(const std::string& file, int w, int h, const std::vector<uint8_t>&
 int main(int argc, char** argv) {
     if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
         usage(stdout);
+        return 0;
+    }
+    if (argc >= 2 && std::string(argv[1]) == "--version") {
+        std::printf("qxm-frames (%s) %s\n", QXM_PRODUCT, QXM_VERSION);
         return 0;
     }
     if (argc < 3) return bad("a movie and a command are needed");

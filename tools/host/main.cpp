@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "QxmVersion.h"
 #include "platform/prompter/Prompter.h"
 #include "platform/ui/QtPrompter.h"
 #include "tools/host/HostSession.h"
@@ -17,6 +18,7 @@ namespace {
 const char* const kUsage =
     "usage: qxmhost [--progid PROGID] [--bag FILE | --stream FILE] [--location URL] [--design]\n"
     "               [--batch] [NAME=VALUE ...]\n"
+    "       qxmhost --help | --version\n"
     "Creates the control (default QXMOVIE.QXMovieCtrl.2) through the component registry,\n"
     "loads its properties from the bag file (name=value lines) with the NAME=VALUE arguments\n"
     "on top, or from a stream saved by save-stream, shows it and reads commands:\n"
@@ -62,6 +64,9 @@ int main(int argc, char** argv) {
         bool ok = true;
         if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("qxmhost (%s) %s\n", QXM_PRODUCT, QXM_VERSION);
             return 0;
         } else if (a == "--progid") {
             ok = takeValue(argc, argv, i, options.progId);

@@ -6,6 +6,7 @@
 //
 // Exit status: 0 written, 1 writing failed, 2 bad command line, 3 kind not available in this
 // FFmpeg build (nothing written).
+#include "QxmVersion.h"
 #include "tools/make_movie/MovieGen.h"
 
 extern "C" {
@@ -39,6 +40,7 @@ void usage(FILE* to) {
                      "  --truth FILE    truth file (default OUTPUT.truth)\n"
                      "  --list-kinds    list the kinds and whether each can be written here\n"
                      "  --help          this text\n"
+                     "  --version       the version\n"
                      "\n"
                      "Truth file: '#' lines are comments; then one line per frame\n"
                      "  frame left top right bottom\n"
@@ -84,6 +86,9 @@ int main(int argc, char** argv) {
         const char* v = nullptr;
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("qxm-make-movie (%s) %s\n", QXM_PRODUCT, QXM_VERSION);
             return 0;
         } else if (arg == "--list-kinds") {
             for (const auto& k : movieKinds())

@@ -4,6 +4,7 @@
 // loaded or lacks the entry.
 // qxmregsvr -v MODULE: prints the module's version block, one "Name=Value" line each, read
 // from the file without loading it (exit 3 when it cannot be read or has none).
+#include "QxmVersion.h"
 #include "platform/component/HResult.h"
 #include "platform/component/Module.h"
 #include "platform/component/ModuleResources.h"
@@ -14,7 +15,8 @@
 
 namespace {
 
-const char* const kUsage = "usage: qxmregsvr [-u] MODULE\n       qxmregsvr -v MODULE\n";
+const char* const kUsage = "usage: qxmregsvr [-u] MODULE\n       qxmregsvr -v MODULE\n"
+                           "       qxmregsvr --help | --version\n";
 
 int printVersion(const char* module) {
     qxm::VersionInfo info;
@@ -41,6 +43,9 @@ int main(int argc, char** argv) {
             version = true;
         } else if ((std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0)) {
             std::fputs(kUsage, stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("qxmregsvr (%s) %s\n", QXM_PRODUCT, QXM_VERSION);
             return 0;
         } else if (!module && argv[i][0] != '-') {
             module = argv[i];

@@ -7,8 +7,8 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -43,8 +43,8 @@ using namespace testing;
 TEST(EditorOpen, MovieShowsItsFieldsAndTheAnchorAskedForFramedInRed) {
     Files& f = Files::get();
     const std::string clip = f.movie("clip.avi");
-    ASSERT_TRUE(anchors::WriteAnchorObjectFile(QFileInfo(clip.c_str()).path().toStdString(),
-                                               "clip", {anchor("CAR1", "Car", 10, 60)}));
+    ASSERT_TRUE(anchors::WriteAnchorObjectFile(QFileInfo(clip.c_str()).path().toStdString(), "clip",
+                                               {anchor("CAR1", "Car", 10, 60)}));
     Editor e;
     ASSERT_TRUE(e.started);
     e.ctx().doc.PendingAnchorID = "CAR1";
@@ -108,8 +108,7 @@ TEST(EditorOpen, MovieObjectFileNarrowsTheRangeOrIsRefused) {
     const Case refused[] = {
         {"MovieFile=ranged.avi\nStartFrame=101\nEndFrame=5000\n", text::kBadFrameRange},
         {"MovieFile=ranged.avi\nStartFrame=50\nEndFrame=50\n", text::kBadFrameRange},
-        {"MovieFile=missing.avi\nStartFrame=0\nEndFrame=5\n",
-         anchors::text::kBadMovieName},
+        {"MovieFile=missing.avi\nStartFrame=0\nEndFrame=5\n", anchors::text::kBadMovieName},
         {"MovieFile=ranged.mpeg\nStartFrame=0\nEndFrame=5\n", anchors::text::kBadMovieExtension},
     };
     for (const Case& c : refused) {
@@ -259,9 +258,8 @@ TEST(EditorDocument, UnsavedAnchorsAreAskedForBeforeTheyGo) {
         e.prompts.queue(c.answer);
         anchors::SaveHooks previous;
         if (c.failSave)
-            previous = anchors::setSaveHooks({{}, {}, [](anchors::SaveStep s) {
-                                                  return s == anchors::SaveStep::Create;
-                                              }});
+            previous = anchors::setSaveHooks(
+                {{}, {}, [](anchors::SaveStep s) { return s == anchors::SaveStep::Create; }});
         if (c.way == Way::Close) e.run(ID_FILE_CLOSE);
         if (c.way == Way::Open) e.run(ID_FILE_OPEN);
         if (c.way == Way::Quit) e.frame().close();

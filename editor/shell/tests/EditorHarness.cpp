@@ -73,19 +73,33 @@ Editor::Editor(std::vector<std::string> args, std::string tracking) {
     started = app.InitInstance({std::move(args), std::move(tracking)});
 }
 
-CRivEviFV& Editor::view() { return *app.view(); }
-CAnchorMovieWnd& Editor::movie() { return *view().movieWindow(); }
-CMainFrame& Editor::frame() { return *app.mainFrame(); }
-void Editor::run(int id) { frame().runCommand(id); }
+CRivEviFV& Editor::view() {
+    return *app.view();
+}
+CAnchorMovieWnd& Editor::movie() {
+    return *view().movieWindow();
+}
+CMainFrame& Editor::frame() {
+    return *app.mainFrame();
+}
+void Editor::run(int id) {
+    frame().runCommand(id);
+}
 
 bool Editor::enabled(int id) {
     frame().UpdateCommandUI();
     return frame().action(id)->isEnabled();
 }
 
-std::string Editor::field(int id) { return view().field(id)->text().toStdString(); }
-int32_t Editor::frameNow() { return movie().CurrentFrame(); }
-bool Editor::open(const std::string& path) { return app.document()->OpenDocumentFile(path); }
+std::string Editor::field(int id) {
+    return view().field(id)->text().toStdString();
+}
+int32_t Editor::frameNow() {
+    return movie().CurrentFrame();
+}
+bool Editor::open(const std::string& path) {
+    return app.document()->OpenDocumentFile(path);
+}
 
 anchors::AnchorRecord anchor(std::string id, std::string name, int32_t from, int32_t to) {
     return anchors::MakeAnchorRecord(std::move(id), std::move(name),

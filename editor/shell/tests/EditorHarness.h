@@ -44,8 +44,7 @@ private:
 void whenModal(std::function<void(QWidget*)> steps);
 
 struct Editor {
-    explicit Editor(std::vector<std::string> args = {},
-                    std::string tracking = "libqxmtrack.so");
+    explicit Editor(std::vector<std::string> args = {}, std::string tracking = "libqxmtrack.so");
     ScriptedPrompter prompts; // before the program, which may prompt while it starts
     CRiveviApp app;
     bool started = false;

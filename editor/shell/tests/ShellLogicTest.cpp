@@ -53,10 +53,10 @@ TEST(MovieGeometry, FileNameRule) {
         bool inMob, valid, trackable;
     };
     const Case cases[] = {
-        {"clip.avi", false, true, true},   {"clip.MOV", false, true, true},
-        {"clip.mpg", false, true, false},  {"clip.mob", false, true, false},
-        {"clip.mob", true, false, false},  {"clip.mpeg", false, false, false},
-        {"clip", false, false, false},     {"a.b.avi", false, true, true},
+        {"clip.avi", false, true, true},  {"clip.MOV", false, true, true},
+        {"clip.mpg", false, true, false}, {"clip.mob", false, true, false},
+        {"clip.mob", true, false, false}, {"clip.mpeg", false, false, false},
+        {"clip", false, false, false},    {"a.b.avi", false, true, true},
         {"clip.av", false, false, false},
     };
     for (const Case& c : cases) {

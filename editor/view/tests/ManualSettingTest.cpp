@@ -10,13 +10,13 @@
 #include "EditorHarness.h"
 #include "editor/anchors/AnchorFile.h"
 #include "editor/anchors/AnchorPaths.h"
-#include "player_control/anchors/DefAnchor.h"
 #include "editor/shell/CAnchorMovieWnd.h"
 #include "editor/shell/CMainFrame.h"
 #include "editor/view/CRivEviFV.h"
 #include "editor/view/CommandIds.h"
 #include "editor/view/FrameMath.h"
 #include "editor/view/ManualSetting.h"
+#include "player_control/anchors/DefAnchor.h"
 
 namespace qxm::editor {
 namespace {
@@ -65,8 +65,8 @@ TEST(ManualGeometry, MarkTrianglesAndTheirHits) {
     EXPECT_TRUE(MarkHitMask(6, 1));
     for (int dx = 0; dx <= 10; ++dx)
         EXPECT_TRUE(MarkHitMask(dx, 9) && MarkHitMask(dx, 10)) << dx;
-    anchors::AnchorRecord a = anchors::MakeAnchorRecord("A", "a", {{0, 0, 0, 0, 0}, {1, 0, 0, 0, 0},
-                                                                    {100, 0, 0, 0, 0}});
+    anchors::AnchorRecord a =
+        anchors::MakeAnchorRecord("A", "a", {{0, 0, 0, 0, 0}, {1, 0, 0, 0, 0}, {100, 0, 0, 0, 0}});
     // A bar of 110 x 20 over frames 0..100: mark x = frame; frames 0 and 1 overlap.
     EXPECT_EQ(MarkAt(a, 5, 0, 110, 20, 100), 0); // the lower index wins
     EXPECT_EQ(MarkAt(a, 11, 10, 110, 20, 100), 1);
@@ -134,7 +134,8 @@ TEST_F(Authoring, DrawingOutsideTheRangeSetsTheEndsAndDraggingInsideAddsKeyFrame
     const QPoint inside(at20.Left + 15, at20.Top + 10);
     drag(inside, inside + QPoint(5, 7));
     EXPECT_EQ(frames(), (std::vector<int32_t>{12, 20, 30}));
-    EXPECT_EQ(a().Entries[1].rect(), (Rect{at20.Left + 5, at20.Top + 7, at20.Right + 5, at20.Bottom + 7}));
+    EXPECT_EQ(a().Entries[1].rect(),
+              (Rect{at20.Left + 5, at20.Top + 7, at20.Right + 5, at20.Bottom + 7}));
     // On the Ending Frame a drag changes that key frame only.
     go(30);
     e.view().ShowRectAtFrame();
@@ -164,8 +165,8 @@ TEST_F(Authoring, DrawingOutsideTheRangeSetsTheEndsAndDraggingInsideAddsKeyFrame
     for (int32_t f = 0; f <= 100; ++f) {
         AnchorRect rect;
         const bool inPlayer = player.FindAnchorAt(player.At(0), f, {}, false, rect);
-        const auto inEditor = FrameInAnchorRange(asFiled[0], f) ? RectAtFrame(asFiled[0], f)
-                                                                  : std::nullopt;
+        const auto inEditor =
+            FrameInAnchorRange(asFiled[0], f) ? RectAtFrame(asFiled[0], f) : std::nullopt;
         ASSERT_EQ(inPlayer, inEditor.has_value()) << f;
         if (!inEditor) continue;
         EXPECT_EQ((Rect{rect.left, rect.top, rect.right, rect.bottom}), *inEditor) << f;
@@ -219,7 +220,8 @@ TEST_F(Authoring, MarksAreClickedSteppedAndDeleted) {
     EXPECT_EQ(e.ctx().state.SelectedMark, 1);
     EXPECT_EQ(e.frameNow(), 25);
     QDir().mkpath(QString(std::getenv("XDG_DATA_HOME")) + "/../editor");
-    EXPECT_TRUE(e.frame().grab().save(QString(std::getenv("XDG_DATA_HOME")) + "/../editor/marks.png"));
+    EXPECT_TRUE(
+        e.frame().grab().save(QString(std::getenv("XDG_DATA_HOME")) + "/../editor/marks.png"));
     const QImage marks = bar->grab().toImage();
     EXPECT_EQ(marks.pixelColor(x, bar->height() / 2 - 1), QColor(255, 0, 0));
 

@@ -28,7 +28,8 @@ TEST(RectAtFrame, InterpolatesEachSideTruncatingTowardZero) {
     const auto b = anchorWith({{0, 10, 0, 0, 0}, {10, 20, 0, 0, 0}});
     EXPECT_EQ(RectAtFrame(b, 5)->Left, 15);
     // Huge coordinates do not overflow.
-    const auto c = anchorWith({{0, -2000000000, 0, 2000000000, 0}, {4, 2000000000, 0, -2000000000, 0}});
+    const auto c =
+        anchorWith({{0, -2000000000, 0, 2000000000, 0}, {4, 2000000000, 0, -2000000000, 0}});
     EXPECT_EQ(RectAtFrame(c, 2), (anchors::Rect{0, 0, 0, 0}));
 }
 
@@ -63,7 +64,7 @@ TEST(FrameMath, RangeScrollBarAndBars) {
     EXPECT_EQ(FastStepFrames(0, 100), 6);
     EXPECT_EQ(FastStepFrames(0, 9), 1);
     EXPECT_EQ(FrameOfThumb(50, 0, 100), 50);
-    EXPECT_EQ(FrameOfThumb(1, 0, 2), 1); // ceil(2 / 100)
+    EXPECT_EQ(FrameOfThumb(1, 0, 2), 1);     // ceil(2 / 100)
     EXPECT_EQ(FrameOfThumb(33, 0, 149), 50); // ceil(49.17)
     EXPECT_EQ(FrameOfThumb(100, 0, 149), 149);
     EXPECT_EQ(ScrollPositionOfFrame(50, 0, 149), 33);

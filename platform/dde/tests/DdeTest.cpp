@@ -118,6 +118,26 @@ TEST_F(DdeTest, ExecuteDeliversUpTo128BytesAndKeepsTheConversationInStep) {
     }
 }
 
+// A server that takes longer texts (the player's 255-byte hand-over) keeps that much whole and
+// still skips the rest in step with the protocol.
+TEST_F(DdeTest, AServerMayKeepMoreOfAnExecute) {
+    DdeServer server;
+    server.setMaxExecuteData(256);
+    startServer(server);
+    QByteArray text(1000, '\0');
+    for (int i = 0; i < text.size(); ++i)
+        text[i] = char('a' + i % 26);
+    DdeClient client;
+    ASSERT_TRUE(client.connect(kService, kTopic));
+    for (const int size : {255, 256, 257, 1000}) {
+        SCOPED_TRACE(size);
+        m_received.clear();
+        EXPECT_TRUE(client.execute(text.left(size), 5000));
+        ASSERT_EQ(m_received.size(), 1);
+        EXPECT_EQ(m_received[0].second, text.left(std::min(size, 256)));
+    }
+}
+
 TEST_F(DdeTest, ClientGivesUpOnAServerThatNeverAnswers) {
     // Opens conversations but never acknowledges an execute; it holds no registration.
     QLocalServer mute;
