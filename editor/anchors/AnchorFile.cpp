@@ -54,9 +54,12 @@ void show(const char* message) {
 // ---- reading ---------------------------------------------------------------------------
 
 struct Reader {
-    Reader(AnchorTable& t, std::size_t budget) : table(t), entryBudget(budget) {}
+    Reader(AnchorTable& t, std::size_t budget, AnchorFileTrace* tr)
+        : table(t), entryBudget(budget), trace(tr) {}
     AnchorTable& table;
     std::size_t entryBudget;
+    AnchorFileTrace* trace;
+    std::size_t lineNo = 0;
     bool haveMax = false;
     std::size_t maxObject = 0;
     std::vector<AnchorRecord> records;
@@ -64,12 +67,17 @@ struct Reader {
     AnchorRecord* current = nullptr;
     std::size_t entryIndex = 0;
 
+    void note(ReadNoteKind kind) {
+        if (trace) trace->notes.push_back({lineNo, kind});
+    }
+
     void maxObjectLine(std::string_view line) {
         if (haveMax) return; // only the first count counts
         haveMax = true;
         const std::size_t skip = std::min(line.size(), sizeof("MaxObject"));
         int32_t n = ParseDecimal(line.substr(skip));
         if (n > static_cast<int32_t>(kMaxObject)) {
+            note(ReadNoteKind::CountOverLimit);
             char message[160];
             std::snprintf(message, sizeof message, "%s%d%s%d%s", text::kOverLimitHead,
                           int(kMaxObject), text::kOverLimitBreak, int(kMaxObject),
@@ -86,7 +94,10 @@ struct Reader {
 
     // Returns false when reading stops here.
     bool headerLine(std::string_view line) {
-        if (!haveMax || sections >= maxObject) return false;
+        if (!haveMax || sections >= maxObject) {
+            note(haveMax ? ReadNoteKind::SectionBeyondCount : ReadNoteKind::SectionBeforeCount);
+            return false;
+        }
         const cp::Charset charset = cp::active();
         std::string_view fields[4];
         int field = 0;
@@ -102,12 +113,16 @@ struct Reader {
             }
         }
         if (field < 4) fields[field] = line.substr(fieldStart, pos - fieldStart);
+        if (field < 3) note(ReadNoteKind::HeaderFields);
 
         AnchorRecord& r = records[sections];
         r.ID = cp::cut(fields[0], kMaxIdBytes, charset);
         r.Name = cp::cut(fields[1], kMaxNameBytes, charset);
+        if (r.ID.size() < fields[0].size()) note(ReadNoteKind::IdCut);
+        if (r.Name.size() < fields[1].size()) note(ReadNoteKind::NameCut);
         const std::size_t dash = fields[2].find('-');
         if (dash == std::string_view::npos) {
+            if (field >= 2) note(ReadNoteKind::RangeWithoutDash);
             r.StartFrame = 0;
             r.EndFrame = ParseDecimal(fields[2]);
         } else {
@@ -115,11 +130,16 @@ struct Reader {
             r.EndFrame = ParseDecimal(fields[2].substr(dash + 1));
         }
         const int32_t declared = ParseDecimal(fields[3]);
-        const std::size_t count =
-            std::min(declared < 0 ? std::size_t(0) : std::size_t(declared), entryBudget);
+        const std::size_t wanted = declared < 0 ? std::size_t(0) : std::size_t(declared);
+        const std::size_t count = std::min(wanted, entryBudget);
+        if (count < wanted) note(ReadNoteKind::EntriesCut);
         entryBudget -= count;
         allocationPoint(count * sizeof(FrameEntry));
         r.Entries.assign(count, FrameEntry{});
+        if (trace) {
+            trace->headerLines.push_back(lineNo);
+            trace->entryLines.emplace_back(count, 0);
+        }
         current = &r;
         entryIndex = 0;
         ++sections;
@@ -127,11 +147,22 @@ struct Reader {
     }
 
     void frameLine(std::string_view line) {
-        if (!current) return;
+        const bool blank = line.find_first_not_of(" \t") == std::string_view::npos;
+        if (!current) {
+            if (!blank) note(ReadNoteKind::TextBeforeSection);
+            return;
+        }
         const cp::Charset charset = cp::active();
         const std::size_t colon = cp::findFirstOf(line, ":", charset);
-        if (colon == std::string_view::npos) return;
-        if (entryIndex >= current->Entries.size()) return;
+        if (colon == std::string_view::npos) {
+            if (!blank) note(ReadNoteKind::LineWithoutColon);
+            return;
+        }
+        if (entryIndex >= current->Entries.size()) {
+            note(ReadNoteKind::FrameLineBeyondCount);
+            return;
+        }
+        if (trace) trace->entryLines.back()[entryIndex] = lineNo;
         FrameEntry& e = current->Entries[entryIndex];
         e.Frame = ParseDecimal(line.substr(0, colon));
         int32_t* const coords[4] = {&e.Left, &e.Top, &e.Right, &e.Bottom};
@@ -156,6 +187,7 @@ struct Reader {
             }
         }
         if (tokenStart < line.size()) assign(line.size());
+        note(ReadNoteKind::FrameLineOpen);
     }
 };
 
@@ -167,18 +199,26 @@ SaveHooks setSaveHooks(SaveHooks h) {
 
 ReadStatus ReadAnchorFile(AnchorTable& table, const std::string& folder,
                           const std::string& baseName) {
+    return ReadAnchorFileAt(table, AnchorFilePath(folder, baseName));
+}
+
+ReadStatus ReadAnchorFileAt(AnchorTable& table, const std::string& path, AnchorFileTrace* trace) {
     table.Assign({});
     table.AnchorDataSaved = true;
-    const std::string path = AnchorFilePath(folder, baseName);
+    if (trace) *trace = {};
     std::size_t size = 0;
     FilePtr file = OpenTextFile(path, &size);
     if (!file) return ReadStatus::NoFile;
 
-    Reader reader(table, kEntrySlack + size / kBytesPerEntry);
+    Reader reader(table, kEntrySlack + size / kBytesPerEntry, trace);
     try {
         LineReader lines(file.get(), kAnchorLineBytes);
         std::string piece;
+        bool continued = false; // the piece goes on the line of the one before
         while (lines.next(piece)) {
+            if (!continued) ++reader.lineNo;
+            continued = !lines.endedLine();
+            if (continued) reader.note(ReadNoteKind::LineSplit);
             const std::string_view line = withoutLineFeed(piece);
             if (line.starts_with("MaxObject")) {
                 reader.maxObjectLine(line);
@@ -191,6 +231,7 @@ ReadStatus ReadAnchorFile(AnchorTable& table, const std::string& folder,
         reader.records.resize(reader.sections);
     } catch (const std::bad_alloc&) {
         reader.records.clear();
+        if (trace) *trace = {};
         file.reset();
         ShowNoMemory();
         return ReadStatus::NoMemory;

@@ -39,6 +39,39 @@ enum class ReadStatus {
 ReadStatus ReadAnchorFile(AnchorTable& table, const std::string& folder,
                           const std::string& baseName);
 
+// Places where the reader read a line otherwise than the writer writes it.
+enum class ReadNoteKind {
+    TextBeforeSection,    // a line before the first section: ignored
+    SectionBeforeCount,   // a section before any MaxObject line: reading stopped there
+    CountOverLimit,       // MaxObject above kMaxObject: the limit was used
+    SectionBeyondCount,   // a section after as many as MaxObject announced: reading stopped
+    HeaderFields,         // a header with fewer than four fields
+    RangeWithoutDash,     // a range without '-': StartFrame 0, the number is EndFrame
+    IdCut,                // an ID longer than kMaxIdBytes: cut
+    NameCut,              // a Name longer than kMaxNameBytes: cut
+    EntriesCut,           // a count beyond what the file's size allows: fewer entries
+    LineWithoutColon,     // a line in a section that is neither blank nor has ':': ignored
+    FrameLineBeyondCount, // a frame line after the section's count was filled: ignored
+    FrameLineOpen,        // a frame line without ';': the next line fills the same entry
+    LineSplit,            // a line longer than kAnchorLineBytes: its rest is read as a line
+};
+
+struct ReadNote {
+    std::size_t line = 0; // 1-based line of the file
+    ReadNoteKind kind = ReadNoteKind::TextBeforeSection;
+};
+
+// Where each anchor and key frame of a reading came from, for tools that explain a file.
+struct AnchorFileTrace {
+    std::vector<std::size_t> headerLines;             // the header line of each anchor read
+    std::vector<std::vector<std::size_t>> entryLines; // per anchor and entry: 0 when no line
+    std::vector<ReadNote> notes;                      // in the order of the file
+};
+
+// ReadAnchorFile on a path of any name; with a trace, records where everything came from.
+ReadStatus ReadAnchorFileAt(AnchorTable& table, const std::string& path,
+                            AnchorFileTrace* trace = nullptr);
+
 // Writes the complete anchors of the table to "<folder>/<baseName>.obj", converting to movie
 // pixels with XScale and YScale. The data goes to a new temporary file "<folder>/<seconds>.obj"
 // that is flushed, synced and renamed over the anchor object file, so the old file stays

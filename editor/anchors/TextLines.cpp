@@ -27,6 +27,7 @@ FilePtr OpenTextFile(const std::string& path, std::size_t* size) {
 
 bool LineReader::next(std::string& piece) {
     piece.clear();
+    endedLine_ = true;
     while (piece.size() < max_) {
         int c = getc_unlocked(file_);
         if (c == EOF) break;
@@ -39,6 +40,14 @@ bool LineReader::next(std::string& piece) {
         }
         piece.push_back(static_cast<char>(c));
         if (c == '\n') break;
+    }
+    if (piece.size() == max_ && piece.back() != '\n') {
+        // Full without a line feed: the line goes on unless the stream ends here.
+        const int following = getc_unlocked(file_);
+        if (following != EOF) {
+            ungetc(following, file_);
+            endedLine_ = false;
+        }
     }
     if (piece.empty()) return false;
     const std::size_t nul = piece.find('\0');

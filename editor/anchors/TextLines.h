@@ -27,10 +27,14 @@ public:
     LineReader(std::FILE* file, std::size_t maxBytes) : file_(file), max_(maxBytes) {}
     // False at the end of the stream.
     bool next(std::string& piece);
+    // True when the last piece ended its line (with a line feed or the end of the stream),
+    // false when the line goes on in the next piece.
+    bool endedLine() const { return endedLine_; }
 
 private:
     std::FILE* file_;
     std::size_t max_;
+    bool endedLine_ = true;
 };
 
 // Strips one trailing line feed.

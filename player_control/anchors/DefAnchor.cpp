@@ -33,20 +33,29 @@ public:
     bool next(std::string& line) {
         line.clear();
         if (!buf_) return false;
+        pieceLine_ = fileLine_;
         bool any = false;
         for (;;) {
             const auto c = buf_->sbumpc();
             if (c == std::char_traits<char>::eof()) return any;
             any = true;
             if (c == '\r') continue;
-            if (c == '\n') return true;
+            if (c == '\n') {
+                ++fileLine_;
+                return true;
+            }
             line.push_back(static_cast<char>(c));
             if (line.size() == kAnchorLineMaxChars) return true;
         }
     }
 
+    // The line of the file on which the last line returned by next() began (1-based).
+    std::size_t lineNumber() const { return pieceLine_; }
+
 private:
     std::streambuf* buf_;
+    std::size_t fileLine_ = 1;
+    std::size_t pieceLine_ = 0;
 };
 
 bool CDefAnchor::mayAllocate(std::size_t bytes) const {
@@ -60,6 +69,7 @@ void CDefAnchor::Clear() {
 
 int CDefAnchor::LoadAnchors(const std::string& path) {
     Clear();
+    problem_ = {};
     std::string local = path;
     if (isFileUrl(path)) {
         auto decoded = fileUrlToPath(path);
@@ -77,6 +87,7 @@ int CDefAnchor::LoadAnchors(const std::string& path) {
 
 int CDefAnchor::LoadAnchorsFrom(std::istream& in) {
     Clear();
+    problem_ = {};
     return readAll(in);
 }
 
@@ -98,16 +109,26 @@ int CDefAnchor::readAll(std::istream& in) {
             }
         }
     } catch (const std::bad_alloc&) {
-        result = ANCHOR_ERR_MEMORY;
+        result = fail(AnchorFormatFault::Memory);
     } catch (const std::length_error&) {
-        result = ANCHOR_ERR_MEMORY;
+        result = fail(AnchorFormatFault::Memory);
     } catch (const std::ios_base::failure&) {
         // A source that fails while being read is as unreadable as one that does not open.
         Clear();
+        problem_ = {};
         return 0;
     }
-    if (result != 0) Clear();
+    if (result != 0) {
+        Clear();
+        problem_.line = reader.lineNumber();
+        problem_.text = buffer.c_str();
+    }
     return result;
+}
+
+int CDefAnchor::fail(AnchorFormatFault fault) {
+    problem_.fault = fault;
+    return fault == AnchorFormatFault::Memory ? ANCHOR_ERR_MEMORY : ANCHOR_ERR_FORMAT;
 }
 
 int CDefAnchor::addHeader(std::string_view line) {
@@ -120,25 +141,26 @@ int CDefAnchor::addHeader(std::string_view line) {
         colons[found] = c;
         pos = c + 1;
     }
-    if (found < 3) return ANCHOR_ERR_FORMAT;
+    if (found < 3) return fail(AnchorFormatFault::HeaderFields);
     const std::string_view id = text.substr(0, colons[0]);
     const std::string_view name = text.substr(colons[0] + 1, colons[1] - colons[0] - 1);
     const std::string_view range = text.substr(colons[1] + 1, colons[2] - colons[1] - 1);
     const std::size_t countEnd = found == 4 ? colons[3] : text.size();
     const std::string_view count = text.substr(colons[2] + 1, countEnd - colons[2] - 1);
-    if (id.empty()) return ANCHOR_ERR_FORMAT;
+    if (id.empty()) return fail(AnchorFormatFault::EmptyId);
     const std::size_t dash = range.find('-');
-    if (dash == std::string_view::npos) return ANCHOR_ERR_FORMAT;
+    if (dash == std::string_view::npos) return fail(AnchorFormatFault::RangeWithoutDash);
 
     const std::int32_t start = parseAnchorNumber(range.substr(0, dash));
     const std::int32_t end = parseAnchorNumber(range.substr(dash + 1));
     const std::int32_t capacity = parseAnchorNumber(count);
-    if (end < start || start < 0 || capacity < 1) return ANCHOR_ERR_FORMAT;
+    if (end < start || start < 0) return fail(AnchorFormatFault::BadRange);
+    if (capacity < 1) return fail(AnchorFormatFault::BadCount);
 
     const std::size_t reserve =
         std::min<std::size_t>(static_cast<std::size_t>(capacity), kInitialEntries);
     if (!mayAllocate(sizeof(DefAnchorRecord) + reserve * sizeof(AnchorFrameEntry)))
-        return ANCHOR_ERR_MEMORY;
+        return fail(AnchorFormatFault::Memory);
     auto record = std::make_unique<DefAnchorRecord>();
     record->id = cutAnchorText(id, kAnchorIdMaxBytes);
     record->name = cutAnchorText(name, kAnchorNameMaxBytes);
@@ -156,7 +178,8 @@ int CDefAnchor::addFrame(std::string_view line) {
     for (int k = 0; k < 4; ++k) {
         const std::size_t d = line.find_first_of(":,;", pos);
         const char expected = k == 0 ? ':' : ',';
-        if (d == std::string_view::npos || line[d] != expected) return ANCHOR_ERR_FORMAT;
+        if (d == std::string_view::npos || line[d] != expected)
+            return fail(AnchorFormatFault::FrameLineFields);
         v[k] = parseAnchorNumber(line.substr(pos, d - pos));
         pos = d + 1;
     }
@@ -164,16 +187,17 @@ int CDefAnchor::addFrame(std::string_view line) {
 
     DefAnchorRecord& r = *records_.back();
     const std::int32_t frame = v[0];
-    if (static_cast<std::int32_t>(r.entries.size()) == r.capacity || frame < r.startFrame ||
-        frame > r.endFrame)
-        return ANCHOR_ERR_FORMAT;
-    if (frame < r.lastFrame) return ANCHOR_ERR_FORMAT;
+    if (static_cast<std::int32_t>(r.entries.size()) == r.capacity)
+        return fail(AnchorFormatFault::TooManyFrames);
+    if (frame < r.startFrame || frame > r.endFrame)
+        return fail(AnchorFormatFault::FrameOutsideRange);
+    if (frame < r.lastFrame) return fail(AnchorFormatFault::FrameOutOfOrder);
     if (frame == r.lastFrame) return 0; // the first rectangle for a frame wins
     if (r.entries.size() == r.entries.capacity()) {
         const std::size_t grown =
             std::min<std::size_t>(static_cast<std::size_t>(r.capacity),
                                   std::max<std::size_t>(kInitialEntries, 2 * r.entries.size()));
-        if (!mayAllocate(grown * sizeof(AnchorFrameEntry))) return ANCHOR_ERR_MEMORY;
+        if (!mayAllocate(grown * sizeof(AnchorFrameEntry))) return fail(AnchorFormatFault::Memory);
         r.entries.reserve(grown);
     }
     r.entries.push_back({frame, {v[1], v[2], v[3], v[4]}});
@@ -217,29 +241,34 @@ bool CDefAnchor::Range(AnchorRef ref, std::int32_t& start, std::int32_t& end) co
     return true;
 }
 
-bool CDefAnchor::FindAnchorAt(AnchorRef ref, std::int32_t frame, AnchorPoint point, bool hitTest,
-                              AnchorRect& rect) const {
-    rect = {};
-    const DefAnchorRecord* r = Record(ref);
-    if (!r || frame < r->startFrame || frame > r->endFrame) return false;
-    const auto& e = r->entries;
+bool anchorRectAt(const DefAnchorRecord& r, std::int32_t frame, AnchorRect& rect) {
+    if (frame < r.startFrame || frame > r.endFrame) return false;
+    const auto& e = r.entries;
     const auto it =
         std::lower_bound(e.begin(), e.end(), frame,
                          [](const AnchorFrameEntry& x, std::int32_t f) { return x.frame < f; });
     if (it == e.end()) return false;
-    AnchorRect found;
     if (it->frame == frame) {
-        found = it->rect;
-    } else {
-        if (it == e.begin()) return false;
-        const AnchorFrameEntry& b = *(it - 1);
-        const AnchorFrameEntry& n = *it;
-        auto lerp = [&](std::int32_t vb, std::int32_t vi) {
-            return interpolateAnchorValue(vb, vi, frame, b.frame, n.frame);
-        };
-        found = {lerp(b.rect.left, n.rect.left), lerp(b.rect.top, n.rect.top),
-                 lerp(b.rect.right, n.rect.right), lerp(b.rect.bottom, n.rect.bottom)};
+        rect = it->rect;
+        return true;
     }
+    if (it == e.begin()) return false;
+    const AnchorFrameEntry& b = *(it - 1);
+    const AnchorFrameEntry& n = *it;
+    auto lerp = [&](std::int32_t vb, std::int32_t vi) {
+        return interpolateAnchorValue(vb, vi, frame, b.frame, n.frame);
+    };
+    rect = {lerp(b.rect.left, n.rect.left), lerp(b.rect.top, n.rect.top),
+            lerp(b.rect.right, n.rect.right), lerp(b.rect.bottom, n.rect.bottom)};
+    return true;
+}
+
+bool CDefAnchor::FindAnchorAt(AnchorRef ref, std::int32_t frame, AnchorPoint point, bool hitTest,
+                              AnchorRect& rect) const {
+    rect = {};
+    const DefAnchorRecord* r = Record(ref);
+    AnchorRect found;
+    if (!r || !anchorRectAt(*r, frame, found)) return false;
     if (hitTest && !found.contains(point)) return false;
     rect = found;
     return true;

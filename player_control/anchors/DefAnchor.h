@@ -57,6 +57,33 @@ struct DefAnchorRecord {
     std::vector<AnchorFrameEntry> entries; // strictly increasing frames, at most capacity
 };
 
+// The record's rectangle at a frame: inside its range, the entry at that frame or the rectangle
+// interpolated between the entries around it (interpolateAnchorValue); none before the first
+// entry or after the last. The arithmetic every lookup of the store uses.
+bool anchorRectAt(const DefAnchorRecord& record, std::int32_t frame, AnchorRect& rect);
+
+// Which rule a malformed anchor object file breaks.
+enum class AnchorFormatFault {
+    None,
+    HeaderFields,      // a header line with fewer than three ':'
+    EmptyId,           // a header line whose ID is empty
+    RangeWithoutDash,  // a header line whose frame range has no '-'
+    BadRange,          // start frame < 0 or end frame < start frame
+    BadCount,          // entry count < 1
+    FrameLineFields,   // a frame line not of the form FRAME:LEFT,TOP,RIGHT,BOTTOM
+    TooManyFrames,     // more frame lines than the header's count
+    FrameOutsideRange, // a frame outside the header's range
+    FrameOutOfOrder,   // a frame smaller than the one before it
+    Memory,            // memory ran out
+};
+
+// Where the last LoadAnchors/LoadAnchorsFrom stopped with a nonzero result.
+struct AnchorLoadProblem {
+    std::size_t line = 0; // 1-based line of the file; 0 when the last load succeeded
+    AnchorFormatFault fault = AnchorFormatFault::None;
+    std::string text; // the line as the reader saw it (at most kAnchorLineMaxChars)
+};
+
 // A reference to one record of one generation of a store; default-constructed it is "none".
 struct AnchorRef {
     std::uint64_t generation = 0;
@@ -111,16 +138,21 @@ public:
 
     void SetAllocationHook(AllocationHook hook) { allocationHook_ = std::move(hook); }
 
+    // Why the last load returned ANCHOR_ERR_FORMAT or ANCHOR_ERR_MEMORY, and on which line.
+    const AnchorLoadProblem& LastProblem() const { return problem_; }
+
 private:
     class Reader;
     bool mayAllocate(std::size_t bytes) const;
     int readAll(std::istream& in);
     int addHeader(std::string_view line);
     int addFrame(std::string_view line);
+    int fail(AnchorFormatFault fault);
 
     std::vector<std::unique_ptr<DefAnchorRecord>> records_;
     std::uint64_t generation_ = 1;
     AllocationHook allocationHook_;
+    AnchorLoadProblem problem_;
 };
 
 } // namespace qxm
