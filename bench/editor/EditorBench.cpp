@@ -54,14 +54,14 @@ bool prepare() {
     setenv("QXM_REGISTRY", registry.c_str(), 1);
     for (int k = 0; k < 2; ++k) {
         if (fs::exists(moviePath(k))) continue;
-        moviegen::MovieSpec spec;
-        spec.kind = kKinds[k];
-        spec.width = 640;
-        spec.height = 480;
-        spec.frames = kFrames;
-        spec.fps = 30;
+        moviegen::MovieSpec recipe;
+        recipe.kind = kKinds[k];
+        recipe.width = 640;
+        recipe.height = 480;
+        recipe.frames = kFrames;
+        recipe.fps = 30;
         std::string error;
-        if (!moviegen::writeMovie(moviePath(k), spec, error)) {
+        if (!moviegen::writeMovie(moviePath(k), recipe, error)) {
             std::fprintf(stderr, "cannot write %s: %s\n", moviePath(k).c_str(), error.c_str());
             return false;
         }

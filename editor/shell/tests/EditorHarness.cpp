@@ -40,17 +40,17 @@ std::string Files::path(const std::string& name) const {
 }
 
 std::string Files::movie(const std::string& name, int frames) {
-    moviegen::MovieSpec spec;
-    spec.kind = "avi-mjpeg";
-    spec.frames = frames;
-    return movie(name, spec);
+    moviegen::MovieSpec recipe;
+    recipe.kind = "avi-mjpeg";
+    recipe.frames = frames;
+    return movie(name, recipe);
 }
 
-std::string Files::movie(const std::string& name, const moviegen::MovieSpec& spec) {
+std::string Files::movie(const std::string& name, const moviegen::MovieSpec& recipe) {
     const std::string p = path(name);
     if (!QFileInfo::exists(QString::fromStdString(p))) {
         std::string error;
-        EXPECT_TRUE(moviegen::writeMovie(p, spec, error)) << error;
+        EXPECT_TRUE(moviegen::writeMovie(p, recipe, error)) << error;
     }
     return p;
 }

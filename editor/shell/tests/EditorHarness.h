@@ -30,9 +30,9 @@ public:
     static Files& get();
     std::string path(const std::string& name) const;
     std::string registry() const { return path("registry"); }
-    // A movie written once: 160 x 120 MJPEG in AVI of `frames` frames, or as spec says.
+    // A movie written once: 160 x 120 MJPEG in AVI of `frames` frames, or as the recipe says.
     std::string movie(const std::string& name, int frames = 101);
-    std::string movie(const std::string& name, const moviegen::MovieSpec& spec);
+    std::string movie(const std::string& name, const moviegen::MovieSpec& recipe);
     void write(const std::string& name, const std::string& content) const;
 
 private:
