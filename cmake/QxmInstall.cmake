@@ -9,7 +9,7 @@
 #   P/share/icons/hicolor/ the icons; share/man/man1/ the manual pages
 set(QXM_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
-set(qxm_programs qxmedit qxmplay qxmregsvr qxmhost qxm-make-movie qxm-frames)
+set(qxm_programs qxmedit qxmplay qxmregsvr qxmhost qxmanchor qxm-make-movie qxm-frames)
 set(qxm_libraries qxmplatform qxmplatformqt qxmimlib qxmtrack qxmovie)
 install(TARGETS ${qxm_programs} RUNTIME DESTINATION bin)
 install(TARGETS ${qxm_libraries} LIBRARY DESTINATION lib)

@@ -78,8 +78,8 @@ protected:
 };
 
 TEST_F(InstallTree, EveryProgramRunsFromThePrefix) {
-    const QStringList programs = {"qxmedit", "qxmplay",        "qxmregsvr",
-                                  "qxmhost", "qxm-make-movie", "qxm-frames"};
+    const QStringList programs = {"qxmedit",   "qxmplay",       "qxmregsvr", "qxmhost",
+                                  "qxmanchor", "qxm-make-movie", "qxm-frames"};
     EXPECT_EQ(QDir(at("bin")).entryList(QDir::Files, QDir::Name), [&] {
         QStringList sorted = programs;
         sorted.sort();
