@@ -42,18 +42,18 @@ using anchors::FrameEntry;
 using anchors::Rect;
 
 // A 320 x 240 movie: larger than the form's picture, so the editor shows it scaled down.
-moviegen::MovieSpec scaledSpec(int frames) {
-    moviegen::MovieSpec spec;
-    spec.kind = "avi-mjpeg";
-    spec.width = 320;
-    spec.height = 240;
-    spec.frames = frames;
-    spec.speed = 4.0;
-    return spec;
+moviegen::MovieSpec scaledRecipe(int frames) {
+    moviegen::MovieSpec recipe;
+    recipe.kind = "avi-mjpeg";
+    recipe.width = 320;
+    recipe.height = 240;
+    recipe.frames = frames;
+    recipe.speed = 4.0;
+    return recipe;
 }
 
 std::string scaledMovie() {
-    return Files::get().movie("auto-320.avi", scaledSpec(130));
+    return Files::get().movie("auto-320.avi", scaledRecipe(130));
 }
 
 // The same movie through a Movie Object File whose working range starts at frame 100.
@@ -88,19 +88,19 @@ double overlap(const Rect& a, const moviegen::Rect& b) {
 TEST(AutomaticSetting, RealLibraryFollowsTheObjectOfAMovieShownScaled) {
     // The object runs along a curve, so only a track that stays on it all the way gives
     // rectangles on it between the key frames.
-    moviegen::MovieSpec spec = scaledSpec(50);
-    spec.width = 480;
-    spec.height = 360;
-    spec.path = moviegen::PathKind::Curved;
-    spec.speed = 5.0;
-    const std::string movie = Files::get().movie("track-480.avi", spec);
+    moviegen::MovieSpec recipe = scaledRecipe(50);
+    recipe.width = 480;
+    recipe.height = 360;
+    recipe.path = moviegen::PathKind::Curved;
+    recipe.speed = 5.0;
+    const std::string movie = Files::get().movie("track-480.avi", recipe);
     Editor e;
     ASSERT_TRUE(e.open(movie));
     const anchors::AnchorTable& table = e.ctx().table;
     ASSERT_GT(table.XScale, 1.3);
     ASSERT_GT(table.YScale, 1.3);
     auto display = [&](int frame) {
-        const moviegen::Rect r = moviegen::visibleRect(spec, frame);
+        const moviegen::Rect r = moviegen::visibleRect(recipe, frame);
         return table.ToDisplay({r.left, r.top, r.right, r.bottom});
     };
     const Rect first = display(0), last = display(49);
@@ -122,7 +122,7 @@ TEST(AutomaticSetting, RealLibraryFollowsTheObjectOfAMovieShownScaled) {
     for (int32_t f = 0; f < 50; ++f) {
         const std::optional<Rect> shown = RectAtFrame(a, f);
         ASSERT_TRUE(shown) << "frame " << f;
-        EXPECT_GT(overlap(table.ToMovie(*shown), moviegen::visibleRect(spec, f)), 0.5)
+        EXPECT_GT(overlap(table.ToMovie(*shown), moviegen::visibleRect(recipe, f)), 0.5)
             << "frame " << f;
     }
     // The picture frames the new key frame of the frame shown.

@@ -80,15 +80,15 @@ inline ToolRun qxmanchor(const std::vector<std::string>& args) {
 // A Motion JPEG movie of the given size and length.
 inline std::string writeMovie(const TempDir& dir, const std::string& name, int frames,
                               int width = 96, int height = 64) {
-    moviegen::MovieSpec spec;
-    spec.kind = "avi-mjpeg";
-    spec.width = width;
-    spec.height = height;
-    spec.frames = frames;
-    spec.fps = 25;
+    moviegen::MovieSpec recipe;
+    recipe.kind = "avi-mjpeg";
+    recipe.width = width;
+    recipe.height = height;
+    recipe.frames = frames;
+    recipe.fps = 25;
     std::string error;
     const std::string path = dir.file(name);
-    EXPECT_TRUE(moviegen::writeMovie(path, spec, error)) << error;
+    EXPECT_TRUE(moviegen::writeMovie(path, recipe, error)) << error;
     return path;
 }
 
