@@ -54,7 +54,7 @@ bool prepare() {
     setenv("QXM_REGISTRY", registry.c_str(), 1);
     for (int k = 0; k < 2; ++k) {
         if (fs::exists(moviePath(k))) continue;
-        moviegen::MovieSpec recipe;
+        moviegen::MovieRecipe recipe;
         recipe.kind = kKinds[k];
         recipe.width = 640;
         recipe.height = 480;

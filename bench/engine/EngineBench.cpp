@@ -36,23 +36,23 @@ std::string g_movie;
 
 bool prepareMovie() {
     const char* kind = std::getenv("QXM_BENCH_KIND");
-    qxm::moviegen::MovieSpec movieSpec;
-    movieSpec.kind = kind && *kind ? kind : "avi-mpeg4";
-    movieSpec.width = 640;
-    movieSpec.height = 480;
-    movieSpec.fps = 30;
-    movieSpec.frames = 5 * 60 * 30;
-    const auto* info = qxm::moviegen::findKind(movieSpec.kind);
+    qxm::moviegen::MovieRecipe movieRecipe;
+    movieRecipe.kind = kind && *kind ? kind : "avi-mpeg4";
+    movieRecipe.width = 640;
+    movieRecipe.height = 480;
+    movieRecipe.fps = 30;
+    movieRecipe.frames = 5 * 60 * 30;
+    const auto* info = qxm::moviegen::findKind(movieRecipe.kind);
     if (!info) {
-        std::fprintf(stderr, "unknown kind %s\n", movieSpec.kind.c_str());
+        std::fprintf(stderr, "unknown kind %s\n", movieRecipe.kind.c_str());
         return false;
     }
     fs::create_directories(benchDir());
-    g_movie = (benchDir() / ("five-minutes-" + movieSpec.kind + info->extension)).string();
+    g_movie = (benchDir() / ("five-minutes-" + movieRecipe.kind + info->extension)).string();
     if (fs::exists(g_movie)) return true;
     std::fprintf(stderr, "writing %s ...\n", g_movie.c_str());
     std::string error;
-    if (!qxm::moviegen::writeMovie(g_movie, movieSpec, error)) {
+    if (!qxm::moviegen::writeMovie(g_movie, movieRecipe, error)) {
         std::fprintf(stderr, "cannot write the movie: %s\n", error.c_str());
         return false;
     }

@@ -38,16 +38,16 @@ struct Workspace {
     const std::string& movie(const std::string& kind) {
         auto it = movies.find(kind);
         if (it != movies.end()) return it->second;
-        mg::MovieSpec movieSpec;
-        movieSpec.kind = kind;
-        movieSpec.width = 640;
-        movieSpec.height = 480;
-        movieSpec.frames = 300;
-        movieSpec.path = mg::PathKind::Curved;
-        movieSpec.speed = 4;
+        mg::MovieRecipe movieRecipe;
+        movieRecipe.kind = kind;
+        movieRecipe.width = 640;
+        movieRecipe.height = 480;
+        movieRecipe.frames = 300;
+        movieRecipe.path = mg::PathKind::Curved;
+        movieRecipe.speed = 4;
         std::string path = (root / ("movie-" + kind + mg::findKind(kind)->extension)).string();
         std::string why;
-        if (!mg::kindAvailable(kind) || !mg::writeMovie(path, movieSpec, why)) path.clear();
+        if (!mg::kindAvailable(kind) || !mg::writeMovie(path, movieRecipe, why)) path.clear();
         return movies[kind] = path;
     }
     void dropCache() {

@@ -34,12 +34,12 @@ constexpr int kFormPointSize = 9;
 constexpr int kPictureId = 1011;
 constexpr int kScrollId = 1027;
 
-struct FieldSpec {
+struct FieldLayout {
     int id;
     QRect units;
     bool right;
 };
-constexpr FieldSpec kFields[] = {
+constexpr FieldLayout kFields[] = {
     {1002, {5, 140, 57, 12}, false},  {1003, {68, 140, 24, 12}, true},
     {1004, {100, 140, 24, 12}, true}, {1033, {141, 140, 24, 12}, true},
     {1034, {176, 140, 24, 12}, true}, {1012, {50, 160, 74, 12}, false},
@@ -47,12 +47,12 @@ constexpr FieldSpec kFields[] = {
     {1015, {175, 175, 25, 12}, true},
 };
 
-struct LabelSpec {
+struct LabelLayout {
     int id;
     QRect units;
     const char* text;
 };
-constexpr LabelSpec kLabels[] = {
+constexpr LabelLayout kLabels[] = {
     {1010, {92, 143, 8, 8}, text::kSlash},
     {1032, {127, 142, 15, 10}, text::kSize},
     {1035, {167, 142, 8, 10}, text::kTimes},
@@ -90,14 +90,14 @@ void CRivEviFV::layoutControls() {
     picture_->setStyleSheet("QFrame#1011 { border: 1px solid black; }");
     placeControl(*picture_, kPictureId, nullptr, {12, 4, 186, 132}, base);
 
-    for (const FieldSpec& f : kFields) {
+    for (const FieldLayout& f : kFields) {
         auto* edit = new QLineEdit(this);
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::NoFocus);
         edit->setAlignment(f.right ? Qt::AlignRight : Qt::AlignLeft);
         placeControl(*edit, f.id, nullptr, f.units, base);
     }
-    for (const LabelSpec& l : kLabels) {
+    for (const LabelLayout& l : kLabels) {
         auto* label = new QLabel(ui::fromSystem(l.text), this);
         placeControl(*label, l.id, nullptr, l.units, base);
     }
@@ -166,7 +166,7 @@ void CRivEviFV::ShowImageSize(int width, int height) {
 }
 
 void CRivEviFV::ClearAllFields() {
-    for (const FieldSpec& f : kFields)
+    for (const FieldLayout& f : kFields)
         field(f.id)->clear();
     zero_->clear();
     spanLabel_->clear();

@@ -89,10 +89,10 @@ uint8_t clampByte(double v) {
     return uint8_t(std::clamp(v, 0.0, 255.0));
 }
 
-int objectW(const MovieSpec& s) {
+int objectW(const MovieRecipe& s) {
     return s.objectWidth > 0 ? s.objectWidth : s.width / 5;
 }
-int objectH(const MovieSpec& s) {
+int objectH(const MovieRecipe& s) {
     return s.objectHeight > 0 ? s.objectHeight : s.height / 4;
 }
 
@@ -100,7 +100,7 @@ struct Point {
     double x, y;
 };
 
-Point objectCentre(const MovieSpec& s, int n) {
+Point objectCentre(const MovieRecipe& s, int n) {
     const double ow = objectW(s), oh = objectH(s);
     const double top = barcodeHeight(s.height);
     const double W = s.width, H = s.height;
@@ -136,7 +136,7 @@ Point objectCentre(const MovieSpec& s, int n) {
     return {W / 2, H / 2};
 }
 
-void fillBarcode(const MovieSpec& s, int n, std::vector<uint8_t>& bgr) {
+void fillBarcode(const MovieRecipe& s, int n, std::vector<uint8_t>& bgr) {
     const int bh = barcodeHeight(s.height);
     int bits[kBarcodeCells];
     bits[0] = 1;
@@ -163,14 +163,14 @@ const auto avError = qxm::video::av::errorText;
 // Encodes frames and writes them; errors carry a reason.
 class Writer {
 public:
-    Writer(const std::string& path, const MovieSpec& movieSpec, const KindSetup& setup)
-        : path_(path), spec_(movieSpec), setup_(setup) {}
+    Writer(const std::string& path, const MovieRecipe& movieRecipe, const KindSetup& setup)
+        : path_(path), recipe_(movieRecipe), setup_(setup) {}
 
     bool run(std::string& error) {
         if (!openAll(error)) return false;
         std::vector<uint8_t> bgr;
-        for (int n = 0; n < spec_.frames; ++n) {
-            renderFrame(spec_, n, bgr);
+        for (int n = 0; n < recipe_.frames; ++n) {
+            renderFrame(recipe_, n, bgr);
             if (!fillFrame(bgr, error)) return false;
             frame_->pts = n;
             if (!encode(frame_.get(), error)) return false;
@@ -197,11 +197,11 @@ private:
 
         enc_.reset(avcodec_alloc_context3(codec));
         if (!enc_) return fail(error, "out of memory");
-        enc_->width = spec_.width;
-        enc_->height = spec_.height;
+        enc_->width = recipe_.width;
+        enc_->height = recipe_.height;
         enc_->pix_fmt = setup_.pixfmt;
-        enc_->time_base = AVRational{1, spec_.fps};
-        enc_->framerate = AVRational{spec_.fps, 1};
+        enc_->time_base = AVRational{1, recipe_.fps};
+        enc_->framerate = AVRational{recipe_.fps, 1};
         enc_->thread_count = 1;
         enc_->gop_size = 12;
         enc_->max_b_frames = setup_.bFrames;
@@ -242,13 +242,13 @@ private:
         pkt_.reset(av_packet_alloc());
         if (!frame_ || !pkt_) return fail(error, "out of memory");
         frame_->format = setup_.pixfmt;
-        frame_->width = spec_.width;
-        frame_->height = spec_.height;
+        frame_->width = recipe_.width;
+        frame_->height = recipe_.height;
         rc = av_frame_get_buffer(frame_.get(), 0);
         if (rc < 0) return fail(error, "out of memory");
         if (setup_.pixfmt != AV_PIX_FMT_BGR24 && setup_.pixfmt != AV_PIX_FMT_PAL8) {
-            sws_.reset(sws_getContext(spec_.width, spec_.height, AV_PIX_FMT_BGR24, spec_.width,
-                                      spec_.height, setup_.pixfmt, SWS_BICUBIC, nullptr, nullptr,
+            sws_.reset(sws_getContext(recipe_.width, recipe_.height, AV_PIX_FMT_BGR24, recipe_.width,
+                                      recipe_.height, setup_.pixfmt, SWS_BICUBIC, nullptr, nullptr,
                                       nullptr));
             if (!sws_) return fail(error, "cannot set up colour conversion");
         }
@@ -258,7 +258,7 @@ private:
     bool fillFrame(const std::vector<uint8_t>& bgr, std::string& error) {
         const int rc = av_frame_make_writable(frame_.get());
         if (rc < 0) return fail(error, "out of memory");
-        const int w = spec_.width, h = spec_.height;
+        const int w = recipe_.width, h = recipe_.height;
         if (setup_.pixfmt == AV_PIX_FMT_BGR24) {
             for (int y = 0; y < h; ++y)
                 std::copy_n(&bgr[size_t(y) * w * 3], w * 3,
@@ -298,7 +298,7 @@ private:
     }
 
     std::string path_;
-    const MovieSpec& spec_;
+    const MovieRecipe& recipe_;
     const KindSetup& setup_;
     qxm::video::av::Output fmt_;
     qxm::video::av::Codec enc_;
@@ -369,49 +369,49 @@ int barcodeCellWidth(int width) {
     return w >= 8 ? w / 8 * 8 : std::max(1, w);
 }
 
-bool validate(const MovieSpec& movieSpec, std::string& error) {
-    const KindSetup* setup = findSetup(movieSpec.kind);
+bool validate(const MovieRecipe& movieRecipe, std::string& error) {
+    const KindSetup* setup = findSetup(movieRecipe.kind);
     if (!setup) {
-        error = "unknown kind: " + movieSpec.kind;
+        error = "unknown kind: " + movieRecipe.kind;
         return false;
     }
-    if (movieSpec.width < 4 * kBarcodeCells || movieSpec.width > 4096 || movieSpec.width % 2) {
+    if (movieRecipe.width < 4 * kBarcodeCells || movieRecipe.width > 4096 || movieRecipe.width % 2) {
         error = "width must be even and between 72 and 4096";
         return false;
     }
-    if (movieSpec.height < 48 || movieSpec.height > 4096 || movieSpec.height % 2) {
+    if (movieRecipe.height < 48 || movieRecipe.height > 4096 || movieRecipe.height % 2) {
         error = "height must be even and between 48 and 4096";
         return false;
     }
-    if (movieSpec.frames < 1 || movieSpec.frames > kMaxFrames) {
+    if (movieRecipe.frames < 1 || movieRecipe.frames > kMaxFrames) {
         error = "frame count must be between 1 and " + std::to_string(kMaxFrames);
         return false;
     }
     const bool mpeg =
         setup->codec == AV_CODEC_ID_MPEG1VIDEO || setup->codec == AV_CODEC_ID_MPEG2VIDEO;
-    if (mpeg ? !(movieSpec.fps == 24 || movieSpec.fps == 25 || movieSpec.fps == 30 || movieSpec.fps == 50 ||
-                 movieSpec.fps == 60)
-             : (movieSpec.fps < 1 || movieSpec.fps > 120)) {
+    if (mpeg ? !(movieRecipe.fps == 24 || movieRecipe.fps == 25 || movieRecipe.fps == 30 || movieRecipe.fps == 50 ||
+                 movieRecipe.fps == 60)
+             : (movieRecipe.fps < 1 || movieRecipe.fps > 120)) {
         error = mpeg ? "MPEG kinds need a frame rate of 24, 25, 30, 50 or 60"
                      : "frame rate must be between 1 and 120";
         return false;
     }
-    if (!(movieSpec.speed >= 0 && movieSpec.speed <= 1000)) {
+    if (!(movieRecipe.speed >= 0 && movieRecipe.speed <= 1000)) {
         error = "speed must be between 0 and 1000 pixels a frame";
         return false;
     }
-    const int ow = objectW(movieSpec), oh = objectH(movieSpec);
-    if (ow < 4 || oh < 4 || ow > movieSpec.width / 2 ||
-        oh > (movieSpec.height - barcodeHeight(movieSpec.height)) / 2) {
+    const int ow = objectW(movieRecipe), oh = objectH(movieRecipe);
+    if (ow < 4 || oh < 4 || ow > movieRecipe.width / 2 ||
+        oh > (movieRecipe.height - barcodeHeight(movieRecipe.height)) / 2) {
         error = "object size must be at least 4x4 and at most half the free picture";
         return false;
     }
     return true;
 }
 
-Rect objectRect(const MovieSpec& movieSpec, int n) {
-    const Point c = objectCentre(movieSpec, n);
-    const int ow = objectW(movieSpec), oh = objectH(movieSpec);
+Rect objectRect(const MovieRecipe& movieRecipe, int n) {
+    const Point c = objectCentre(movieRecipe, n);
+    const int ow = objectW(movieRecipe), oh = objectH(movieRecipe);
     Rect r;
     r.left = int(std::lround(c.x - ow / 2.0));
     r.top = int(std::lround(c.y - oh / 2.0));
@@ -420,20 +420,20 @@ Rect objectRect(const MovieSpec& movieSpec, int n) {
     return r;
 }
 
-Rect visibleRect(const MovieSpec& movieSpec, int n) {
-    Rect r = objectRect(movieSpec, n);
-    r.left = std::clamp(r.left, 0, movieSpec.width);
-    r.right = std::clamp(r.right, 0, movieSpec.width);
-    r.top = std::clamp(r.top, 0, movieSpec.height);
-    r.bottom = std::clamp(r.bottom, 0, movieSpec.height);
+Rect visibleRect(const MovieRecipe& movieRecipe, int n) {
+    Rect r = objectRect(movieRecipe, n);
+    r.left = std::clamp(r.left, 0, movieRecipe.width);
+    r.right = std::clamp(r.right, 0, movieRecipe.width);
+    r.top = std::clamp(r.top, 0, movieRecipe.height);
+    r.bottom = std::clamp(r.bottom, 0, movieRecipe.height);
     return r;
 }
 
-void renderFrame(const MovieSpec& movieSpec, int n, std::vector<uint8_t>& bgr) {
-    const int w = movieSpec.width, h = movieSpec.height;
+void renderFrame(const MovieRecipe& movieRecipe, int n, std::vector<uint8_t>& bgr) {
+    const int w = movieRecipe.width, h = movieRecipe.height;
     bgr.assign(size_t(w) * h * 3, 0);
-    const uint32_t bgSeed = movieSpec.seed * 2 + 1, objSeed = movieSpec.seed * 2 + 2;
-    const Rect obj = objectRect(movieSpec, n);
+    const uint32_t bgSeed = movieRecipe.seed * 2 + 1, objSeed = movieRecipe.seed * 2 + 2;
+    const Rect obj = objectRect(movieRecipe, n);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             uint8_t* p = &bgr[(size_t(y) * w + x) * 3];
@@ -457,8 +457,8 @@ void renderFrame(const MovieSpec& movieSpec, int n, std::vector<uint8_t>& bgr) {
             }
         }
     }
-    fillBarcode(movieSpec, n, bgr);
-    if (findSetup(movieSpec.kind) && findSetup(movieSpec.kind)->pixfmt == AV_PIX_FMT_PAL8) {
+    fillBarcode(movieRecipe, n, bgr);
+    if (findSetup(movieRecipe.kind) && findSetup(movieRecipe.kind)->pixfmt == AV_PIX_FMT_PAL8) {
         // Palettised kinds show exactly the palette's colours.
         const auto& colours = paletteColours();
         for (size_t i = 0; i < bgr.size(); i += 3) {
@@ -529,34 +529,34 @@ int readBarcode(const uint8_t* bgr, int width, int height, int stride) {
     return value;
 }
 
-bool writeMovie(const std::string& path, const MovieSpec& movieSpec, std::string& error) {
-    if (!validate(movieSpec, error)) return false;
-    const KindSetup& setup = *findSetup(movieSpec.kind);
-    if (!kindAvailable(movieSpec.kind)) {
-        error = "kind " + movieSpec.kind + " is not available: this FFmpeg has no encoder for it";
+bool writeMovie(const std::string& path, const MovieRecipe& movieRecipe, std::string& error) {
+    if (!validate(movieRecipe, error)) return false;
+    const KindSetup& setup = *findSetup(movieRecipe.kind);
+    if (!kindAvailable(movieRecipe.kind)) {
+        error = "kind " + movieRecipe.kind + " is not available: this FFmpeg has no encoder for it";
         return false;
     }
     bool ok;
     {
-        Writer writer(path, movieSpec, setup);
+        Writer writer(path, movieRecipe, setup);
         ok = writer.run(error);
     }
     if (!ok) std::remove(path.c_str());
     return ok;
 }
 
-bool writeTruth(const std::string& path, const MovieSpec& movieSpec, std::string& error) {
+bool writeTruth(const std::string& path, const MovieRecipe& movieRecipe, std::string& error) {
     std::ofstream out(path, std::ios::trunc);
     if (!out) {
         error = "cannot create " + path;
         return false;
     }
-    out << "# qxm-make-movie truth: kind " << movieSpec.kind << ", " << movieSpec.width << "x" << movieSpec.height
-        << ", " << movieSpec.frames << " frames, path " << pathName(movieSpec.path) << ", speed "
-        << movieSpec.speed << ", seed " << movieSpec.seed << "\n";
+    out << "# qxm-make-movie truth: kind " << movieRecipe.kind << ", " << movieRecipe.width << "x" << movieRecipe.height
+        << ", " << movieRecipe.frames << " frames, path " << pathName(movieRecipe.path) << ", speed "
+        << movieRecipe.speed << ", seed " << movieRecipe.seed << "\n";
     out << "# frame left top right bottom (right and bottom exclusive, clipped to the picture)\n";
-    for (int n = 0; n < movieSpec.frames; ++n) {
-        const Rect r = visibleRect(movieSpec, n);
+    for (int n = 0; n < movieRecipe.frames; ++n) {
+        const Rect r = visibleRect(movieRecipe, n);
         out << n << ' ' << r.left << ' ' << r.top << ' ' << r.right << ' ' << r.bottom << '\n';
     }
     out.flush();

@@ -27,7 +27,7 @@ struct Rect {
 
 enum class PathKind { Straight, Curved, Pause, Leave };
 
-struct MovieSpec {
+struct MovieRecipe {
     std::string kind = "avi-bgr24"; // one of movieKinds()
     int width = 160;
     int height = 120;
@@ -63,15 +63,15 @@ int barcodeHeight(int height);
 int barcodeCellWidth(int width);
 
 // Checks sizes, frame count, rate, speed and kind; on failure returns false with a reason.
-bool validate(const MovieSpec& movieSpec, std::string& error);
+bool validate(const MovieRecipe& movieRecipe, std::string& error);
 
 // The object's rectangle in frame n, unclipped (may reach outside the picture).
-Rect objectRect(const MovieSpec& movieSpec, int n);
+Rect objectRect(const MovieRecipe& movieRecipe, int n);
 // The same clipped to the picture (what the truth file holds).
-Rect visibleRect(const MovieSpec& movieSpec, int n);
+Rect visibleRect(const MovieRecipe& movieRecipe, int n);
 
 // Renders frame n as BGR24, top row first, width*3 bytes a row.
-void renderFrame(const MovieSpec& movieSpec, int n, std::vector<uint8_t>& bgr);
+void renderFrame(const MovieRecipe& movieRecipe, int n, std::vector<uint8_t>& bgr);
 
 // The 256-colour palette of palettised kinds (0x00RRGGBB) and the index of a colour in it.
 const std::vector<uint32_t>& paletteColours();
@@ -82,9 +82,9 @@ uint8_t paletteIndex(uint8_t b, uint8_t g, uint8_t r);
 int readBarcode(const uint8_t* bgr, int width, int height, int stride);
 
 // Writes the movie to path. Returns false with a reason on failure (the file is removed).
-bool writeMovie(const std::string& path, const MovieSpec& movieSpec, std::string& error);
+bool writeMovie(const std::string& path, const MovieRecipe& movieRecipe, std::string& error);
 // Writes the truth file (header comments then one line per frame).
-bool writeTruth(const std::string& path, const MovieSpec& movieSpec, std::string& error);
+bool writeTruth(const std::string& path, const MovieRecipe& movieRecipe, std::string& error);
 // Reads a truth file back: rects[n] for frame n. Returns false on a malformed file.
 bool readTruth(const std::string& path, std::vector<Rect>& rects, std::string& error);
 

@@ -74,7 +74,7 @@ int bad(const std::string& why) {
 
 int main(int argc, char** argv) {
     av_log_set_level(AV_LOG_ERROR);
-    MovieSpec movieSpec;
+    MovieRecipe movieRecipe;
     std::string output, truth;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -97,31 +97,31 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--kind") {
             if (!value(v)) return bad("--kind needs a value");
-            movieSpec.kind = v;
+            movieRecipe.kind = v;
         } else if (arg == "--size") {
-            if (!value(v) || !parseSize(v, movieSpec.width, movieSpec.height))
+            if (!value(v) || !parseSize(v, movieRecipe.width, movieRecipe.height))
                 return bad("--size needs WxH, e.g. 160x120");
         } else if (arg == "--object") {
-            if (!value(v) || !parseSize(v, movieSpec.objectWidth, movieSpec.objectHeight))
+            if (!value(v) || !parseSize(v, movieRecipe.objectWidth, movieRecipe.objectHeight))
                 return bad("--object needs WxH, e.g. 32x30");
         } else if (arg == "--frames") {
-            if (!value(v) || !parseInt(v, 1, kMaxFrames, movieSpec.frames))
+            if (!value(v) || !parseInt(v, 1, kMaxFrames, movieRecipe.frames))
                 return bad("--frames needs a number from 1 to " + std::to_string(kMaxFrames));
         } else if (arg == "--fps") {
-            if (!value(v) || !parseInt(v, 1, 120, movieSpec.fps))
+            if (!value(v) || !parseInt(v, 1, 120, movieRecipe.fps))
                 return bad("--fps needs a number from 1 to 120");
         } else if (arg == "--seed") {
             int seed = 0;
             if (!value(v) || !parseInt(v, 0, 2147483647, seed))
                 return bad("--seed needs a non-negative number");
-            movieSpec.seed = uint32_t(seed);
+            movieRecipe.seed = uint32_t(seed);
         } else if (arg == "--speed") {
             char* end = nullptr;
             if (!value(v)) return bad("--speed needs a value");
-            movieSpec.speed = std::strtod(v, &end);
+            movieRecipe.speed = std::strtod(v, &end);
             if (end == v || *end) return bad("--speed needs a number");
         } else if (arg == "--path") {
-            if (!value(v) || !parsePath(v, movieSpec.path))
+            if (!value(v) || !parsePath(v, movieRecipe.path))
                 return bad("--path needs straight, curved, pause or leave");
         } else if (arg == "--truth") {
             if (!value(v)) return bad("--truth needs a file name");
@@ -137,13 +137,13 @@ int main(int argc, char** argv) {
     if (output.empty()) return bad("no OUTPUT given");
     if (truth.empty()) truth = output + ".truth";
     std::string error;
-    if (!validate(movieSpec, error)) return bad(error);
-    if (!kindAvailable(movieSpec.kind)) {
+    if (!validate(movieRecipe, error)) return bad(error);
+    if (!kindAvailable(movieRecipe.kind)) {
         std::fprintf(stderr, "qxm-make-movie: kind %s is not available in this FFmpeg build\n",
-                     movieSpec.kind.c_str());
+                     movieRecipe.kind.c_str());
         return 3;
     }
-    if (!writeMovie(output, movieSpec, error) || !writeTruth(truth, movieSpec, error)) {
+    if (!writeMovie(output, movieRecipe, error) || !writeTruth(truth, movieRecipe, error)) {
         std::fprintf(stderr, "qxm-make-movie: %s\n", error.c_str());
         return 1;
     }

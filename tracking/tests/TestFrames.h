@@ -22,7 +22,7 @@ inline void put16(std::vector<uint8_t>& v, std::size_t at, uint16_t x) {
 
 // A bitmap with the given header fields, colours table entries and bytes per row. pixel(x, y)
 // fills bytesPerPixel bytes of top-down row y (stored bottom-up).
-struct DibSpec {
+struct DibLayout {
     int32_t width = 0, height = 0;
     uint16_t bits = 24;
     uint32_t colorsUsed = 0;
@@ -31,7 +31,7 @@ struct DibSpec {
     bool zeroImageSize = false;
 };
 
-inline std::vector<uint8_t> makeDib(const DibSpec& s,
+inline std::vector<uint8_t> makeDib(const DibLayout& s,
                                     const std::function<void(int, int, uint8_t*)>& pixel,
                                     const std::vector<uint32_t>& table = {}) {
     const uint32_t row = (uint32_t(s.width) * s.bytesPerPixel + 3) / 4 * 4;

@@ -40,13 +40,13 @@ std::string Files::path(const std::string& name) const {
 }
 
 std::string Files::movie(const std::string& name, int frames) {
-    moviegen::MovieSpec recipe;
+    moviegen::MovieRecipe recipe;
     recipe.kind = "avi-mjpeg";
     recipe.frames = frames;
     return movie(name, recipe);
 }
 
-std::string Files::movie(const std::string& name, const moviegen::MovieSpec& recipe) {
+std::string Files::movie(const std::string& name, const moviegen::MovieRecipe& recipe) {
     const std::string p = path(name);
     if (!QFileInfo::exists(QString::fromStdString(p))) {
         std::string error;

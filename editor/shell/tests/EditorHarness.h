@@ -32,7 +32,7 @@ public:
     std::string registry() const { return path("registry"); }
     // A movie written once: 160 x 120 MJPEG in AVI of `frames` frames, or as the recipe says.
     std::string movie(const std::string& name, int frames = 101);
-    std::string movie(const std::string& name, const moviegen::MovieSpec& recipe);
+    std::string movie(const std::string& name, const moviegen::MovieRecipe& recipe);
     void write(const std::string& name, const std::string& content) const;
 
 private:

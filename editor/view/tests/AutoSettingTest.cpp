@@ -42,8 +42,8 @@ using anchors::FrameEntry;
 using anchors::Rect;
 
 // A 320 x 240 movie: larger than the form's picture, so the editor shows it scaled down.
-moviegen::MovieSpec scaledRecipe(int frames) {
-    moviegen::MovieSpec recipe;
+moviegen::MovieRecipe scaledRecipe(int frames) {
+    moviegen::MovieRecipe recipe;
     recipe.kind = "avi-mjpeg";
     recipe.width = 320;
     recipe.height = 240;
@@ -88,7 +88,7 @@ double overlap(const Rect& a, const moviegen::Rect& b) {
 TEST(AutomaticSetting, RealLibraryFollowsTheObjectOfAMovieShownScaled) {
     // The object runs along a curve, so only a track that stays on it all the way gives
     // rectangles on it between the key frames.
-    moviegen::MovieSpec recipe = scaledRecipe(50);
+    moviegen::MovieRecipe recipe = scaledRecipe(50);
     recipe.width = 480;
     recipe.height = 360;
     recipe.path = moviegen::PathKind::Curved;

@@ -25,10 +25,10 @@ class EnginePlayback : public ::testing::Test {
 protected:
     void SetUp() override {
         testApplication();
-        movie.movieSpec.width = 96;
-        movie.movieSpec.height = 72;
-        movie.movieSpec.frames = 30;
-        movie.movieSpec.fps = 25;
+        movie.movieRecipe.width = 96;
+        movie.movieRecipe.height = 72;
+        movie.movieRecipe.frames = 30;
+        movie.movieRecipe.fps = 25;
     }
     // Opens the scripted movie and starts logging after the open.
     void open() {
@@ -199,7 +199,7 @@ TEST_F(EnginePlayback, RateTwoAndRefusedRates) {
 
 TEST_F(EnginePlayback, FallingBehindDropsFramesButEndsOnTheLastFrame) {
     movie.decodeDelay = std::chrono::milliseconds(20);
-    movie.movieSpec.frames = 60;
+    movie.movieRecipe.frames = 60;
     open();
     engine.setRate(4.0); // a frame every 10 ms, each decode takes 20 ms
     const int before = movie.decodes->load();

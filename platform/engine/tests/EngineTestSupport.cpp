@@ -19,12 +19,12 @@ std::string tempPath(const std::string& name) {
     return (std::filesystem::path(dir.path().toStdString()) / name).string();
 }
 
-std::string makeMovie(const std::string& name, const moviegen::MovieSpec& movieSpec) {
+std::string makeMovie(const std::string& name, const moviegen::MovieRecipe& movieRecipe) {
     static std::map<std::string, std::string> made;
     if (auto it = made.find(name); it != made.end()) return it->second;
     const std::string path = tempPath(name);
     std::string error;
-    if (!moviegen::writeMovie(path, movieSpec, error))
+    if (!moviegen::writeMovie(path, movieRecipe, error))
         ADD_FAILURE() << "cannot write " << path << ": " << error;
     made[name] = path;
     return path;
@@ -56,10 +56,10 @@ namespace {
 class FakeSource : public video::FrameSource {
 public:
     explicit FakeSource(const FakeMovie& movie) : movie_(movie) {
-        info_.frameCount = movie.movieSpec.frames;
-        info_.width = movie.movieSpec.width;
-        info_.height = movie.movieSpec.height;
-        info_.fpsNum = movie.movieSpec.fps;
+        info_.frameCount = movie.movieRecipe.frames;
+        info_.width = movie.movieRecipe.width;
+        info_.height = movie.movieRecipe.height;
+        info_.fpsNum = movie.movieRecipe.fps;
         info_.fpsDen = 1;
         info_.kind = "fake";
     }
@@ -76,7 +76,7 @@ public:
         if (n < 0 || n >= info_.frameCount) return false;
         for (int f : movie_.failing)
             if (f == n) return false;
-        moviegen::renderFrame(movie_.movieSpec, n, out);
+        moviegen::renderFrame(movie_.movieRecipe, n, out);
         return true;
     }
 

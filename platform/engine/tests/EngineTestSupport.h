@@ -22,7 +22,7 @@ struct AppFirst {
 };
 
 // A movie written once per test program into a private temporary folder.
-std::string makeMovie(const std::string& name, const moviegen::MovieSpec& movieSpec);
+std::string makeMovie(const std::string& name, const moviegen::MovieRecipe& movieRecipe);
 std::string tempPath(const std::string& name);
 
 // Frame number read from the barcode of a picture (any format); -1 when unreadable.
@@ -37,7 +37,7 @@ bool openAndWait(MovieEngine& engine, const QString& path);
 // A frame source that renders barcode frames without a file; decoding of frames listed in
 // `failing` fails, and each decode takes `decodeDelay`.
 struct FakeMovie {
-    moviegen::MovieSpec movieSpec;
+    moviegen::MovieRecipe movieRecipe;
     std::vector<int> failing;
     std::chrono::milliseconds decodeDelay{0};
     std::function<void()> beforeOpen; // runs on the opening thread

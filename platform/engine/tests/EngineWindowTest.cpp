@@ -31,9 +31,9 @@ class EngineWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         testApplication();
-        movie.movieSpec.width = 160;
-        movie.movieSpec.height = 120;
-        movie.movieSpec.frames = 20;
+        movie.movieRecipe.width = 160;
+        movie.movieRecipe.height = 120;
+        movie.movieRecipe.frames = 20;
         engine.setSourceOpener(fakeOpener(movie));
     }
     void open() { ASSERT_TRUE(openAndWait(engine, "fake.avi")); }

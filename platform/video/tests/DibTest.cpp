@@ -103,10 +103,10 @@ TEST(PackDib, RefusesFramesThatDoNotHoldTheirPixels) {
 TEST(PackDib, BitmapsOfDecodedFramesReadBackAsTheFrame) {
     TempFolder tmp;
     for (const char* kind : {"avi-bgr24", "avi-pal8"}) {
-        auto movieSpec = specFor(kind, 3);
-        movieSpec.width = 98; // 98 * 3 = 294 bytes, padded to 296; 98 indices padded to 100
+        auto movieRecipe = recipeFor(kind, 3);
+        movieRecipe.width = 98; // 98 * 3 = 294 bytes, padded to 296; 98 indices padded to 100
         OpenStatus status;
-        auto source = FrameSource::open(makeMovie(tmp, movieSpec, kind), status);
+        auto source = FrameSource::open(makeMovie(tmp, movieRecipe, kind), status);
         ASSERT_TRUE(source) << kind;
         Frame frame;
         std::vector<uint8_t> bgr;
@@ -114,12 +114,12 @@ TEST(PackDib, BitmapsOfDecodedFramesReadBackAsTheFrame) {
         ASSERT_TRUE(source->readBgr(2, bgr));
         const auto dib = packDib(frame);
         ASSERT_FALSE(dib.empty());
-        EXPECT_EQ(u32(dib, 20) / movieSpec.height, movieSpec.kind == "avi-pal8" ? 100u : 296u);
-        for (int y = 0; y < movieSpec.height; ++y)
-            for (int x = 0; x < movieSpec.width; ++x) {
+        EXPECT_EQ(u32(dib, 20) / movieRecipe.height, movieRecipe.kind == "avi-pal8" ? 100u : 296u);
+        for (int y = 0; y < movieRecipe.height; ++y)
+            for (int x = 0; x < movieRecipe.width; ++x) {
                 uint8_t px[3];
                 pixelOf(dib, x, y, px);
-                const size_t i = (size_t(y) * movieSpec.width + x) * 3;
+                const size_t i = (size_t(y) * movieRecipe.width + x) * 3;
                 ASSERT_TRUE(px[0] == bgr[i] && px[1] == bgr[i + 1] && px[2] == bgr[i + 2])
                     << kind << " at " << x << "," << y;
             }

@@ -50,24 +50,24 @@ TEST_P(EveryKind, RandomOrderReadsGiveTheFramesOfASequentialDecode) {
     const std::string kind = GetParam();
     if (!mg::kindAvailable(kind)) GTEST_SKIP() << kind << " cannot be written here";
     TempFolder tmp;
-    const mg::MovieSpec movieSpec = specFor(kind, 100);
-    const std::string path = makeMovie(tmp, movieSpec);
+    const mg::MovieRecipe movieRecipe = recipeFor(kind, 100);
+    const std::string path = makeMovie(tmp, movieRecipe);
     auto source = openOk(path);
     ASSERT_TRUE(source);
     const MovieInfo& info = source->info();
-    EXPECT_EQ(info.frameCount, movieSpec.frames);
-    EXPECT_EQ(info.width, movieSpec.width);
-    EXPECT_EQ(info.height, movieSpec.height);
-    EXPECT_EQ(info.fpsNum * 1.0 / info.fpsDen, double(movieSpec.fps));
+    EXPECT_EQ(info.frameCount, movieRecipe.frames);
+    EXPECT_EQ(info.width, movieRecipe.width);
+    EXPECT_EQ(info.height, movieRecipe.height);
+    EXPECT_EQ(info.fpsNum * 1.0 / info.fpsDen, double(movieRecipe.fps));
     EXPECT_EQ(info.palettised, kind == "avi-pal8");
     const std::map<std::string, std::string> containers = {
         {".avi", "avi/"}, {".mpg", "mpeg/"}, {".mov", "mov/"}};
     EXPECT_EQ(info.kind.rfind(containers.at(mg::findKind(kind)->extension), 0), 0u) << info.kind;
 
-    std::vector<std::vector<uint8_t>> sequential(movieSpec.frames);
+    std::vector<std::vector<uint8_t>> sequential(movieRecipe.frames);
     std::vector<uint8_t> expected;
     int unreadable = 0;
-    for (int n = 0; n < movieSpec.frames; ++n) {
+    for (int n = 0; n < movieRecipe.frames; ++n) {
         ASSERT_TRUE(source->readBgr(n, sequential[n])) << "frame " << n;
         ASSERT_EQ(sequential[n].size(), size_t(info.width) * info.height * 3);
         // Lossy coding may blur a barcode beyond reading, but never into another number.
@@ -77,19 +77,19 @@ TEST_P(EveryKind, RandomOrderReadsGiveTheFramesOfASequentialDecode) {
         else
             EXPECT_EQ(code, n);
         if (lossless(kind)) {
-            mg::renderFrame(movieSpec, n, expected);
+            mg::renderFrame(movieRecipe, n, expected);
             EXPECT_TRUE(sequential[n] == expected) << "frame " << n << " is not the picture";
         }
     }
 
-    EXPECT_LE(unreadable, lossless(kind) ? 0 : movieSpec.frames / 50);
+    EXPECT_LE(unreadable, lossless(kind) ? 0 : movieRecipe.frames / 50);
 
     std::mt19937 rng(uint32_t(std::hash<std::string>{}(kind)));
-    std::uniform_int_distribution<int> pick(0, movieSpec.frames - 1);
+    std::uniform_int_distribution<int> pick(0, movieRecipe.frames - 1);
     std::vector<int> order(300);
     for (int& n : order)
         n = pick(rng);
-    for (int n = movieSpec.frames - 1; n >= 0; n -= 7)
+    for (int n = movieRecipe.frames - 1; n >= 0; n -= 7)
         order.push_back(n);
     int wrong = 0;
     std::vector<uint8_t> got;
@@ -105,9 +105,9 @@ TEST_P(EveryKind, RandomOrderReadsGiveTheFramesOfASequentialDecode) {
     EXPECT_EQ(wrong, 0);
 
     EXPECT_FALSE(source->readBgr(-1, got));
-    EXPECT_FALSE(source->readBgr(movieSpec.frames, got));
+    EXPECT_FALSE(source->readBgr(movieRecipe.frames, got));
     Frame frame;
-    EXPECT_FALSE(source->read(movieSpec.frames, frame));
+    EXPECT_FALSE(source->read(movieRecipe.frames, frame));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, EveryKind, ::testing::ValuesIn(kindNames()), [](const auto& info) {
@@ -118,22 +118,22 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EveryKind, ::testing::ValuesIn(kindNames()), [](
 
 TEST(FrameSource, PalettisedMoviesGivePal8FramesWithTheirPalette) {
     TempFolder tmp;
-    const mg::MovieSpec movieSpec = specFor("avi-pal8", 8);
-    auto source = openOk(makeMovie(tmp, movieSpec));
+    const mg::MovieRecipe movieRecipe = recipeFor("avi-pal8", 8);
+    auto source = openOk(makeMovie(tmp, movieRecipe));
     ASSERT_TRUE(source);
     Frame frame;
     ASSERT_TRUE(source->read(3, frame));
     EXPECT_EQ(frame.kind, Frame::Kind::Pal8);
     ASSERT_EQ(frame.palette.size(), 256u);
     EXPECT_EQ(frame.palette, mg::paletteColours());
-    ASSERT_EQ(frame.pixels.size(), size_t(movieSpec.width) * movieSpec.height);
+    ASSERT_EQ(frame.pixels.size(), size_t(movieRecipe.width) * movieRecipe.height);
     std::vector<uint8_t> bgr;
-    mg::renderFrame(movieSpec, 3, bgr);
+    mg::renderFrame(movieRecipe, 3, bgr);
     for (size_t i = 0; i < frame.pixels.size(); ++i)
         ASSERT_EQ(frame.pixels[i], mg::paletteIndex(bgr[i * 3], bgr[i * 3 + 1], bgr[i * 3 + 2]))
             << "pixel " << i;
 
-    auto bgrSource = openOk(makeMovie(tmp, specFor("avi-bgr24", 4), "rgb"));
+    auto bgrSource = openOk(makeMovie(tmp, recipeFor("avi-bgr24", 4), "rgb"));
     ASSERT_TRUE(bgrSource);
     ASSERT_TRUE(bgrSource->read(1, frame));
     EXPECT_EQ(frame.kind, Frame::Kind::Bgr24);
@@ -171,7 +171,7 @@ TEST(FrameSource, CacheIsReusedAndAChangedMovieIsIndexedAgain) {
     for (const std::string kind : {"avi-mpeg4", "avi-mjpeg"}) {
         PrivateCache cache;
         TempFolder tmp;
-        const std::string path = makeMovie(tmp, specFor(kind, 30));
+        const std::string path = makeMovie(tmp, recipeFor(kind, 30));
         ProgressLog first;
         {
             auto source = openOk(path, first.callback());
@@ -195,7 +195,7 @@ TEST(FrameSource, CacheIsReusedAndAChangedMovieIsIndexedAgain) {
         EXPECT_EQ(second.calls, 0) << kind << ": nothing indexed again";
         EXPECT_EQ(snapshot(cache.videoFolder()), entries);
 
-        makeMovie(tmp, specFor(kind, 45));
+        makeMovie(tmp, recipeFor(kind, 45));
         ProgressLog third;
         auto source = openOk(path, third.callback());
         ASSERT_TRUE(source);
@@ -214,7 +214,7 @@ TEST(FrameSource, CacheIsReusedAndAChangedMovieIsIndexedAgain) {
 TEST(FrameSource, DamagedCacheEntriesAreMadeAgain) {
     PrivateCache cache;
     TempFolder tmp;
-    const std::string path = makeMovie(tmp, specFor("mpg-mpeg2", 40));
+    const std::string path = makeMovie(tmp, recipeFor("mpg-mpeg2", 40));
     ASSERT_TRUE(openOk(path));
     for (const auto& e : fs::directory_iterator(cache.videoFolder())) {
         // Cut every cache file in half.
@@ -277,7 +277,7 @@ TEST(FrameSource, OpenFailuresReportAStatusAndAReason) {
     // Truncated movies: the QuickTime one loses its header (written last), the AVI one half
     // of its frames.
     for (const char* kind : {"mov-mjpeg", "avi-bgr24"}) {
-        const std::string whole = makeMovie(tmp, specFor(kind, 30), std::string("cut-") + kind);
+        const std::string whole = makeMovie(tmp, recipeFor(kind, 30), std::string("cut-") + kind);
         fs::resize_file(whole, fs::file_size(whole) / 2);
         expectFailure(whole, OpenStatus::Unreadable, kind);
     }
@@ -288,8 +288,8 @@ TEST(FrameSource, OpenFailuresReportAStatusAndAReason) {
 TEST(FrameSource, SeveralThreadsOpenAndReadAtOnce) {
     PrivateCache cache;
     TempFolder tmp;
-    const std::string shared = makeMovie(tmp, specFor("mpg-mpeg1", 40), "shared");
-    const std::string other = makeMovie(tmp, specFor("avi-mjpeg", 40), "other");
+    const std::string shared = makeMovie(tmp, recipeFor("mpg-mpeg1", 40), "shared");
+    const std::string other = makeMovie(tmp, recipeFor("avi-mjpeg", 40), "other");
     std::vector<int> wrong(4, -1);
     std::vector<std::string> messages(4);
     std::vector<std::thread> threads;

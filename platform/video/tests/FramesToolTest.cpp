@@ -49,7 +49,7 @@ std::string hashLine(FrameSource& source, int n) {
 
 TEST(FramesTool, InfoHashAndPpmDescribeTheMovie) {
     TempFolder tmp;
-    const std::string movie = makeMovie(tmp, specFor("avi-mpeg4", 12));
+    const std::string movie = makeMovie(tmp, recipeFor("avi-mpeg4", 12));
     OpenStatus status;
     auto source = FrameSource::open(movie, status);
     ASSERT_TRUE(source);
@@ -99,7 +99,7 @@ TEST(FramesTool, InfoHashAndPpmDescribeTheMovie) {
 
 TEST(FramesTool, BadInputGivesAnErrorAndANonZeroExit) {
     TempFolder tmp;
-    const std::string movie = makeMovie(tmp, specFor("avi-bgr24", 4));
+    const std::string movie = makeMovie(tmp, recipeFor("avi-bgr24", 4));
     EXPECT_EQ(frames(tmp / "missing.avi --info").status, 1);
     std::ofstream(tmp / "text.avi") << "not a movie\n";
     EXPECT_EQ(frames(tmp / "text.avi --hash").status, 1);

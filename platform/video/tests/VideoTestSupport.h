@@ -46,8 +46,8 @@ struct PrivateCache {
     fs::path videoFolder() const { return folder.path / "qxm" / "video"; }
 };
 
-inline moviegen::MovieSpec specFor(const std::string& kind, int frames) {
-    moviegen::MovieSpec s;
+inline moviegen::MovieRecipe recipeFor(const std::string& kind, int frames) {
+    moviegen::MovieRecipe s;
     s.kind = kind;
     s.frames = frames;
     s.path = moviegen::PathKind::Curved;
@@ -56,11 +56,11 @@ inline moviegen::MovieSpec specFor(const std::string& kind, int frames) {
 }
 
 // Writes a movie of the kind into folder and returns its path.
-inline std::string makeMovie(const TempFolder& folder, const moviegen::MovieSpec& movieSpec,
+inline std::string makeMovie(const TempFolder& folder, const moviegen::MovieRecipe& movieRecipe,
                              const std::string& stem = "movie") {
-    const std::string path = folder / (stem + moviegen::findKind(movieSpec.kind)->extension);
+    const std::string path = folder / (stem + moviegen::findKind(movieRecipe.kind)->extension);
     std::string why;
-    EXPECT_TRUE(moviegen::writeMovie(path, movieSpec, why)) << movieSpec.kind << ": " << why;
+    EXPECT_TRUE(moviegen::writeMovie(path, movieRecipe, why)) << movieRecipe.kind << ": " << why;
     return path;
 }
 

@@ -29,13 +29,13 @@ void ControlTest::TearDown() {
 }
 
 std::string ControlTest::writeMovie(const std::string& name, int frames, int width, int height) {
-    moviegen::MovieSpec movieSpec;
-    movieSpec.frames = frames;
-    movieSpec.width = width;
-    movieSpec.height = height;
+    moviegen::MovieRecipe movieRecipe;
+    movieRecipe.frames = frames;
+    movieRecipe.width = width;
+    movieRecipe.height = height;
     const std::string path = (dir_ / name).string();
     std::string error;
-    EXPECT_TRUE(moviegen::writeMovie(path, movieSpec, error)) << error;
+    EXPECT_TRUE(moviegen::writeMovie(path, movieRecipe, error)) << error;
     return path;
 }
 

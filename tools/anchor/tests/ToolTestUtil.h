@@ -80,7 +80,7 @@ inline ToolRun qxmanchor(const std::vector<std::string>& args) {
 // A Motion JPEG movie of the given size and length.
 inline std::string writeMovie(const TempDir& dir, const std::string& name, int frames,
                               int width = 96, int height = 64) {
-    moviegen::MovieSpec recipe;
+    moviegen::MovieRecipe recipe;
     recipe.kind = "avi-mjpeg";
     recipe.width = width;
     recipe.height = height;

@@ -76,12 +76,12 @@ protected:
         dir_ = registry_.dir() + "/page";
         fs::create_directories(dir_);
         movie_ = dir_ + "/clip.avi";
-        moviegen::MovieSpec movieSpec;
-        movieSpec.frames = 20;
-        movieSpec.width = 160;
-        movieSpec.height = 120;
+        moviegen::MovieRecipe movieRecipe;
+        movieRecipe.frames = 20;
+        movieRecipe.width = 160;
+        movieRecipe.height = 120;
         std::string error;
-        ASSERT_TRUE(moviegen::writeMovie(movie_, movieSpec, error)) << error;
+        ASSERT_TRUE(moviegen::writeMovie(movie_, movieRecipe, error)) << error;
         ASSERT_TRUE(anchors::WriteAnchorObjectFile(
             dir_, "clip",
             {anchors::MakeAnchorRecord("CAR1", "car",

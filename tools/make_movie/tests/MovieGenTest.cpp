@@ -17,8 +17,8 @@ using qxm::video::testing::TempFolder;
 
 namespace {
 
-MovieSpec smallSpec(const std::string& kind = "avi-bgr24") {
-    MovieSpec s;
+MovieRecipe smallRecipe(const std::string& kind = "avi-bgr24") {
+    MovieRecipe s;
     s.kind = kind;
     s.frames = 12;
     return s;
@@ -35,7 +35,7 @@ int runTool(const std::string& args) {
 
 TEST(Barcode, RoundTripsEveryNumberAndSize) {
     for (auto [w, h] : {std::pair{160, 120}, {72, 48}, {640, 480}, {330, 98}}) {
-        MovieSpec s = smallSpec();
+        MovieRecipe s = smallRecipe();
         s.width = w;
         s.height = h;
         std::vector<uint8_t> bgr;
@@ -47,7 +47,7 @@ TEST(Barcode, RoundTripsEveryNumberAndSize) {
 }
 
 TEST(Barcode, SurvivesNoiseAndPaddedRows) {
-    MovieSpec s = smallSpec();
+    MovieRecipe s = smallRecipe();
     std::vector<uint8_t> bgr;
     renderFrame(s, 1234, bgr);
     const int stride = s.width * 3 + 5;
@@ -62,7 +62,7 @@ TEST(Barcode, SurvivesNoiseAndPaddedRows) {
 }
 
 TEST(Barcode, RefusesPicturesWithoutAValidCode) {
-    MovieSpec s = smallSpec();
+    MovieRecipe s = smallRecipe();
     std::vector<uint8_t> bgr;
     renderFrame(s, 77, bgr);
     const int cw = barcodeCellWidth(s.width), bh = barcodeHeight(s.height);
@@ -94,7 +94,7 @@ TEST(Barcode, RefusesPicturesWithoutAValidCode) {
 }
 
 TEST(Scene, ObjectIsDrawnWhereItsRectangleSaysAndTheTextureMovesWithIt) {
-    MovieSpec s = smallSpec();
+    MovieRecipe s = smallRecipe();
     std::vector<uint8_t> a, b;
     renderFrame(s, 3, a);
     renderFrame(s, 9, b);
@@ -112,7 +112,7 @@ TEST(Scene, ObjectIsDrawnWhereItsRectangleSaysAndTheTextureMovesWithIt) {
 
 TEST(Scene, PathsMoveAtTheAskedSpeedPauseAndLeaveThePicture) {
     for (PathKind path : {PathKind::Straight, PathKind::Curved, PathKind::Pause}) {
-        MovieSpec s = smallSpec();
+        MovieRecipe s = smallRecipe();
         s.frames = 60;
         s.path = path;
         s.speed = 3;
@@ -124,14 +124,14 @@ TEST(Scene, PathsMoveAtTheAskedSpeedPauseAndLeaveThePicture) {
             EXPECT_GE(q.top, barcodeHeight(s.height)) << "stays below the barcode";
         }
     }
-    MovieSpec pause = smallSpec();
+    MovieRecipe pause = smallRecipe();
     pause.frames = 60;
     pause.path = PathKind::Pause;
     EXPECT_EQ(objectRect(pause, 20), objectRect(pause, 29)) << "still from a third to a half";
     EXPECT_NE(objectRect(pause, 29), objectRect(pause, 30));
     EXPECT_NE(objectRect(pause, 19), objectRect(pause, 20));
 
-    MovieSpec leave = smallSpec();
+    MovieRecipe leave = smallRecipe();
     leave.frames = 200;
     leave.path = PathKind::Leave;
     const Rect last = objectRect(leave, leave.frames - 1), seen = visibleRect(leave, 199);
@@ -142,7 +142,7 @@ TEST(Scene, PathsMoveAtTheAskedSpeedPauseAndLeaveThePicture) {
 }
 
 TEST(Scene, PalettisedKindsUseOnlyPaletteColours) {
-    MovieSpec s = smallSpec("avi-pal8");
+    MovieRecipe s = smallRecipe("avi-pal8");
     std::vector<uint8_t> bgr;
     renderFrame(s, 5, bgr);
     const auto& colours = paletteColours();
@@ -154,25 +154,25 @@ TEST(Scene, PalettisedKindsUseOnlyPaletteColours) {
     EXPECT_EQ(readBarcode(bgr.data(), s.width, s.height, s.width * 3), 5);
 }
 
-TEST(Spec, ValidationNamesTheFault) {
+TEST(Recipe, ValidationNamesTheFault) {
     std::string why;
-    EXPECT_TRUE(validate(smallSpec(), why)) << why;
+    EXPECT_TRUE(validate(smallRecipe(), why)) << why;
     auto bad = [&](auto change) {
-        MovieSpec s = smallSpec();
+        MovieRecipe s = smallRecipe();
         change(s);
         why.clear();
         return !validate(s, why) && !why.empty();
     };
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.kind = "avi-divx"; }));
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.width = 161; }));
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.width = 64; }));
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.height = 40; }));
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.frames = 0; }));
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.frames = kMaxFrames + 1; }));
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.speed = -1; }));
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.speed = std::nan(""); }));
-    EXPECT_TRUE(bad([](MovieSpec& s) { s.objectWidth = 100; }));
-    EXPECT_TRUE(bad([](MovieSpec& s) {
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.kind = "avi-divx"; }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.width = 161; }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.width = 64; }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.height = 40; }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.frames = 0; }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.frames = kMaxFrames + 1; }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.speed = -1; }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.speed = std::nan(""); }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) { s.objectWidth = 100; }));
+    EXPECT_TRUE(bad([](MovieRecipe& s) {
         s.kind = "mpg-mpeg2";
         s.fps = 23;
     }));
@@ -180,7 +180,7 @@ TEST(Spec, ValidationNamesTheFault) {
 
 TEST(Files, TruthFileRoundTripsAndMalformedFilesAreRefused) {
     TempFolder tmp;
-    MovieSpec s = smallSpec();
+    MovieRecipe s = smallRecipe();
     s.path = PathKind::Leave;
     s.speed = 20;
     const std::string truth = (tmp.path / "m.truth").string();
@@ -202,9 +202,9 @@ TEST(Files, TruthFileRoundTripsAndMalformedFilesAreRefused) {
 TEST(Files, WriterFailsCleanlyAndRemovesWhatItStarted) {
     TempFolder tmp;
     std::string why;
-    EXPECT_FALSE(writeMovie((tmp.path / "no/such/folder/m.avi").string(), smallSpec(), why));
+    EXPECT_FALSE(writeMovie((tmp.path / "no/such/folder/m.avi").string(), smallRecipe(), why));
     EXPECT_FALSE(why.empty());
-    MovieSpec s = smallSpec();
+    MovieRecipe s = smallRecipe();
     s.width = 7;
     const fs::path out = tmp.path / "m.avi";
     EXPECT_FALSE(writeMovie(out.string(), s, why));
