@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -100,8 +101,10 @@ bool percent(double v) {
 bool nonNegative(double v) {
     return v >= 0.0;
 }
-bool anyReal(double) {
-    return true;
+// The colour weights take any real, but a NaN or an infinity would leave the gray value
+// undefined, so those are refused.
+bool finiteReal(double v) {
+    return std::isfinite(v);
 }
 
 int32_t readMatching(Reader& r, Params& p) {
@@ -130,9 +133,9 @@ int32_t readMatching(Reader& r, Params& p) {
 }
 
 int32_t readRgb(Reader& r, Params& p) {
-    if (!r.real("Red", "0.299", kRed, anyReal, p.red) ||
-        !r.real("Green", "0.587", kGreen, anyReal, p.green) ||
-        !r.real("Blue", "0.114", kBlue, anyReal, p.blue))
+    if (!r.real("Red", "0.299", kRed, finiteReal, p.red) ||
+        !r.real("Green", "0.587", kGreen, finiteReal, p.green) ||
+        !r.real("Blue", "0.114", kBlue, finiteReal, p.blue))
         return r.code();
     return 0;
 }

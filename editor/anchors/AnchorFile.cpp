@@ -5,6 +5,7 @@
 #include "editor/anchors/AnchorTexts.h"
 #include "editor/anchors/TextLines.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/component/TextFiles.h"
 #include "platform/prompter/Prompter.h"
 
 #include <algorithm>
@@ -272,8 +273,17 @@ void syncFolder(const std::string& folder) {
 
 } // namespace
 
-bool WriteAnchorFile(AnchorTable& table, const std::string& folder, const std::string& baseName) {
-    const std::string target = AnchorFilePath(folder, baseName);
+bool WriteAnchorFile(AnchorTable& table, const std::string& movieFolder,
+                     const std::string& baseName) {
+    // A link is followed to the file it names, which is replaced (the link stays); a FIFO, a
+    // device or a folder in the file's place is refused before anything is touched.
+    std::string target;
+    if (replacementTarget(AnchorFilePath(movieFolder, baseName), &target, nullptr) != 0) {
+        show(text::kFileOpenError);
+        return false;
+    }
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
     const std::size_t count = table.CompleteCount();
 
     if (count == 0) {

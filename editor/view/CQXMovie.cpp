@@ -45,7 +45,7 @@ bool CQXMovie::Create(QWidget* parent, const QRect& rect, std::string* why) {
     }
     if (succeeded(hr)) hr = control_->activate(parent, rect);
     if (failed(hr)) {
-        if (why) *why = formatHResult(hr) + " " + (message.empty() ? hresultMessage(hr) : message);
+        if (why) *why = message.empty() ? describeHResult(hr) : formatHResult(hr) + " " + message;
         Destroy();
         return false;
     }
@@ -80,7 +80,7 @@ namespace {
     const HRESULT code = hr == DISP_E_EXCEPTION ? info.scode : hr;
     throw AutomationError(code, hr == DISP_E_EXCEPTION && !info.description.empty()
                                     ? info.description
-                                    : formatHResult(code) + " " + hresultMessage(code));
+                                    : describeHResult(code));
 }
 
 } // namespace

@@ -107,6 +107,35 @@ std::string hresultMessage(HRESULT hr) {
     }
 }
 
+std::string describeHResult(HRESULT hr) {
+    const std::string code = formatHResult(hr);
+    std::string text = hresultMessage(hr);
+    if (text == code) {
+        const bool control =
+            (std::uint32_t(hr) & 0xFFFF0000u) == (std::uint32_t(controlError(0)) & 0xFFFF0000u);
+        text = control ? "Control error " + std::to_string(std::uint32_t(hr) & 0xFFFFu)
+                       : "Unknown error";
+    }
+    return code + " " + text;
+}
+
+namespace {
+thread_local ExcepInfo tErrorInfo;
+thread_local bool tHasErrorInfo = false;
+} // namespace
+
+void setErrorInfo(ExcepInfo info) {
+    tErrorInfo = std::move(info);
+    tHasErrorInfo = true;
+}
+
+bool takeErrorInfo(HRESULT scode, ExcepInfo& info) {
+    if (!tHasErrorInfo || tErrorInfo.scode != scode) return false;
+    tHasErrorInfo = false;
+    info = std::move(tErrorInfo);
+    return true;
+}
+
 ComError::ComError(HRESULT scode, std::string description, std::uint32_t helpContext,
                    std::string helpFile, std::string source)
     : info_{scode, std::move(source), std::move(description), std::move(helpFile), helpContext},

@@ -102,6 +102,9 @@ std::string formatHResult(HRESULT hr);
 // A short English text for the codes above ("Class not registered"); for unknown codes the
 // formatted number.
 std::string hresultMessage(HRESULT hr);
+// The code and its text, never the number twice: "0x80040154 Class not registered",
+// "0x800A07D2 Control error 2002", "0x80041234 Unknown error".
+std::string describeHResult(HRESULT hr);
 
 // The rich error of an automation call: what DISP_E_EXCEPTION carries back to the caller.
 struct ExcepInfo {
@@ -111,6 +114,12 @@ struct ExcepInfo {
     std::string helpFile{};
     std::uint32_t helpContext = 0;
 };
+
+// The error object of the calling thread: a method that can only return a code (activation,
+// for one) leaves the description here for its caller, as COM's error objects do. Taking it
+// clears it; it is handed out only for the code it was left with.
+void setErrorInfo(ExcepInfo info);
+bool takeErrorInfo(HRESULT scode, ExcepInfo& info);
 
 // Thrown by member handlers inside a module (never across a C boundary): the dispatcher
 // catches it and turns it into the call's result. With info (the usual case) the call fails

@@ -82,6 +82,16 @@ int CQXMovieCtrl::createControlWindow() {
     return 0;
 }
 
+std::string CQXMovieCtrl::anchorReadErrorText() const {
+    std::string text = strings::kAnchorDataReadError.text;
+    if (state_.MovieFile.empty()) return text;
+    text += ": " + anchorFilePath(ResolveMoviePath(state_.MovieFile));
+    const AnchorLoadProblem& problem = anchors_.LastProblem();
+    if (problem.line != 0)
+        text += " line " + std::to_string(problem.line) + ": \"" + problem.text + "\"";
+    return text;
+}
+
 void CQXMovieCtrl::setObjectRect(const QRect& rect) {
     const bool sameSize = rect.size() == size();
     setGeometry(rect);

@@ -51,6 +51,9 @@ public:
     // The control window's creation: anchors of a stored MovieFile, then the engine. 0, or
     // ANCHOR_ERR_FORMAT / ANCHOR_ERR_MEMORY when either fails (the window is then not usable).
     int createControlWindow();
+    // Why the last anchor read failed, for a container's message: "Anchor Data Read Error:
+    // FILE line N: \"the line\"" (the line when the reader names one).
+    std::string anchorReadErrorText() const;
     bool windowCreated() const { return windowCreated_; }
     // The container sets a new object rectangle: the control takes it and lays out its windows.
     void setObjectRect(const QRect& rect);

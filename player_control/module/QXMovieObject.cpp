@@ -119,7 +119,9 @@ HRESULT QXMovieObject::getExtent(QSize& size) {
 }
 
 HRESULT QXMovieObject::setExtent(QSize size) {
-    if (size.width() < 0 || size.height() < 0) return E_INVALIDARG;
+    if (size.width() < 0 || size.height() < 0 || size.width() > kMaxExtentPixels ||
+        size.height() > kMaxExtentPixels)
+        return E_INVALIDARG;
     return guarded([&](CQXMovieCtrl& c) {
         if (active_)
             c.setObjectRect(QRect(c.pos(), size));
@@ -138,7 +140,9 @@ HRESULT QXMovieObject::activate(QWidget* parent, const QRect& rect) {
         if (code != 0) {
             c.closeControl();
             c.setParent(nullptr);
-            return code == ANCHOR_ERR_FORMAT ? controlError(ANCHOR_ERR_FORMAT) : E_OUTOFMEMORY;
+            if (code != ANCHOR_ERR_FORMAT) return E_OUTOFMEMORY;
+            setErrorInfo({controlError(ANCHOR_ERR_FORMAT), {}, c.anchorReadErrorText()});
+            return controlError(ANCHOR_ERR_FORMAT);
         }
         active_ = true;
         c.show();
@@ -202,12 +206,28 @@ PersistedControl persisted(const CQXMovieCtrl& c) {
     return p;
 }
 
-// Loading writes the values straight into the control: nothing is validated or sent to the
-// engine (it receives them when it is created).
-void restore(CQXMovieCtrl& c, const PersistedControl& p) {
+// An extent outside 0..kMaxExtentHimetric would ask for a window that does not fit in memory.
+HRESULT checkExtent(std::string_view name, std::int32_t extent, std::string* message) {
+    if (extent >= 0 && extent <= kMaxExtentHimetric) return S_OK;
+    if (message)
+        *message = std::string(name) + " " + std::to_string(extent) +
+                   " is out of range: an extent lies between 0 and " +
+                   std::to_string(kMaxExtentHimetric) + " (" + std::to_string(kMaxExtentPixels) +
+                   " pixels)";
+    return CTL_E_INVALIDPROPERTYVALUE;
+}
+
+// Loading writes the values straight into the control: nothing but the extent is validated,
+// nothing sent to the engine (it receives them when it is created). A refused extent leaves
+// the control as it was.
+HRESULT restore(CQXMovieCtrl& c, const PersistedControl& p, std::string* message) {
+    HRESULT hr = checkExtent(kExtentXName, p.extentX, message);
+    if (succeeded(hr)) hr = checkExtent(kExtentYName, p.extentY, message);
+    if (failed(hr)) return hr;
     c.resize(himetricToPixels(p.extentX), himetricToPixels(p.extentY));
     c.loadState(p.state);
     c.setModified(false);
+    return S_OK;
 }
 
 } // namespace
@@ -230,8 +250,7 @@ HRESULT QXMovieObject::load(IPropertyBag* bag, std::string* message) {
     return guarded([&](CQXMovieCtrl& c) {
         PersistedControl p;
         const HRESULT hr = loadFromBag(*bag, p, message);
-        if (succeeded(hr)) restore(c, p);
-        return hr;
+        return succeeded(hr) ? restore(c, p, message) : hr;
     });
 }
 
@@ -252,8 +271,7 @@ HRESULT QXMovieObject::load(std::span<const std::uint8_t> data, std::string* mes
     return guarded([&](CQXMovieCtrl& c) {
         PersistedControl p;
         const HRESULT hr = loadFromStream(data, p, message);
-        if (succeeded(hr)) restore(c, p);
-        return hr;
+        return succeeded(hr) ? restore(c, p, message) : hr;
     });
 }
 

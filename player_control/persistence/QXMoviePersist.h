@@ -34,6 +34,10 @@ inline constexpr std::int32_t kHimetricPerInch = 2540;
 inline constexpr std::int32_t kPixelsPerInch = 96;
 inline constexpr std::int32_t kDefaultExtentPixelsX = 324;
 inline constexpr std::int32_t kDefaultExtentPixelsY = 275;
+// The largest extent a container may keep or ask for, per side: room for any movie the frame
+// source plays at its original size with the control panel, while a window of that size still
+// fits in memory (a persisted 600000 would ask for a window of 22677 pixels a side).
+inline constexpr std::int32_t kMaxExtentPixels = 8192;
 
 namespace detail {
 constexpr std::int32_t scaleRounded(std::int64_t value, std::int64_t num, std::int64_t den) {
@@ -54,6 +58,7 @@ constexpr std::int32_t pixelsToHimetric(std::int32_t pixels) {
 constexpr std::int32_t himetricToPixels(std::int32_t himetric) {
     return detail::scaleRounded(himetric, kPixelsPerInch, kHimetricPerInch);
 }
+inline constexpr std::int32_t kMaxExtentHimetric = pixelsToHimetric(kMaxExtentPixels);
 
 // ---- the persisted values ----
 struct PersistedControl {

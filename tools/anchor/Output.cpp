@@ -1,5 +1,8 @@
 #include "tools/anchor/Output.h"
 
+#include "platform/component/TextFiles.h"
+
+#include <cerrno>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,8 +44,13 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::open(const std::string& target) {
     discard();
-    target_ = target;
-    temp_ = target + ".XXXXXX";
+    // A link is followed and the file it names replaced; a FIFO or device is refused.
+    if (const int e = replacementTarget(target, &target_, nullptr); e != 0) {
+        target_.clear();
+        errno = e; // the caller names the reason
+        return false;
+    }
+    temp_ = target_ + ".XXXXXX";
     const int fd = ::mkstemp(temp_.data());
     if (fd < 0) {
         temp_.clear();

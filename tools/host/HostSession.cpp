@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QImageWriter>
 #include <QPixmap>
 #include <QTimer>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -29,6 +31,7 @@ public:
     }
     bool userMode() override { return userMode_; }
     HRESULT requestNewObjectSize(QSize size) override {
+        if (!HostSession::fits(size)) return E_INVALIDARG;
         session_.resizeTo(size);
         return S_OK;
     }
@@ -55,7 +58,21 @@ private:
 };
 
 std::string codeText(HRESULT hr) {
-    return formatHResult(hr) + " " + hresultMessage(hr);
+    return describeHResult(hr);
+}
+
+// A failure with the description its maker left, else the code's own text.
+std::string failureText(HRESULT hr) {
+    ExcepInfo info;
+    if (takeErrorInfo(hr, info) && !info.description.empty())
+        return formatHResult(hr) + " " + info.description;
+    return codeText(hr);
+}
+
+std::string badNumber(const std::string& what, const std::string& word, long long min,
+                      long long max) {
+    return "error " + formatHResult(E_INVALIDARG) + " bad " + what + " \"" + echoed(word) +
+           "\": a whole number from " + std::to_string(min) + " to " + std::to_string(max);
 }
 
 } // namespace
@@ -148,11 +165,17 @@ int HostSession::start(const HostOptions& options, std::string* message) {
 
     QSize extent;
     control_->getExtent(extent);
+    if (!fits(extent)) {
+        *message = "the control asks for a window of " + std::to_string(extent.width()) + " x " +
+                   std::to_string(extent.height()) + " pixels; at most " +
+                   std::to_string(kMaxWindowSide) + " a side is shown";
+        return 5;
+    }
     window_.setWindowTitle(QString::fromStdString("qxmhost - " + options.progId));
     window_.resize(extent);
     hr = control_->activate(&window_, QRect(QPoint(0, 0), extent));
     if (failed(hr)) {
-        *message = "the control cannot be activated: " + codeText(hr);
+        *message = "the control cannot be activated: " + failureText(hr);
         return 5;
     }
     window_.show();
@@ -228,7 +251,7 @@ bool HostSession::runCommand(const std::string& line) {
     std::vector<std::string> words;
     std::string error;
     if (!splitWords(line, words, &error)) {
-        print("error " + formatHResult(E_INVALIDARG) + " " + error);
+        print("error " + formatHResult(E_INVALIDARG) + " " + echoed(error, 200));
         return true;
     }
     if (words.empty() || words[0][0] == '#') return true;
@@ -256,18 +279,36 @@ bool HostSession::runCommand(const std::string& line) {
     } else if (cmd == "save" || cmd == "save-stream") {
         if (need(2)) save(words[1], cmd == "save-stream");
     } else if (cmd == "wait") {
-        if (need(2)) wait(words[1], words.size() > 2 ? std::atoi(words[2].c_str()) : 15000);
+        long long ms = kDefaultWaitMs;
+        if (!need(2)) {
+        } else if (words.size() > 2 && !parseBounded(words[2], 0, kMaxWaitMs, ms)) {
+            print(badNumber("time-out", words[2], 0, kMaxWaitMs));
+        } else {
+            wait(words[1], int(ms));
+        }
     } else if (cmd == "grab") {
         if (need(2)) grab(words[1]);
     } else if (cmd == "verb") {
-        if (need(2)) reply(control_->doVerb(std::atoi(words[1].c_str()), &window_));
+        long long verb = 0;
+        if (!need(2)) {
+        } else if (!parseBounded(words[1], INT32_MIN, INT32_MAX, verb)) {
+            print(badNumber("verb", words[1], INT32_MIN, INT32_MAX));
+        } else {
+            reply(control_->doVerb(int(verb), &window_));
+        }
     } else if (cmd == "size") {
-        if (need(3)) {
-            resizeTo(QSize(std::atoi(words[1].c_str()), std::atoi(words[2].c_str())));
+        long long w = 0, h = 0;
+        if (!need(3)) {
+        } else if (!parseBounded(words[1], 0, kMaxWindowSide, w)) {
+            print(badNumber("width", words[1], 0, kMaxWindowSide));
+        } else if (!parseBounded(words[2], 0, kMaxWindowSide, h)) {
+            print(badNumber("height", words[2], 0, kMaxWindowSide));
+        } else {
+            resizeTo(QSize(int(w), int(h)));
             reply(S_OK);
         }
     } else {
-        print("error " + formatHResult(E_INVALIDARG) + " unknown command " + cmd);
+        print("error " + formatHResult(E_INVALIDARG) + " unknown command " + echoed(cmd));
     }
     return true;
 }
@@ -341,10 +382,18 @@ void HostSession::wait(const std::string& event, int ms) {
 }
 
 void HostSession::grab(const std::string& file) {
-    if (window_.grab().save(QString::fromStdString(file), "PNG"))
+    if (window_.width() <= 0 || window_.height() <= 0) {
+        print("error " + formatHResult(E_UNEXPECTED) + " nothing to grab: the window is " +
+              std::to_string(window_.width()) + " x " + std::to_string(window_.height()) +
+              " pixels");
+        return;
+    }
+    QImageWriter writer(QString::fromStdString(file), "PNG");
+    if (writer.write(window_.grab().toImage()))
         reply(S_OK);
     else
-        print("error " + formatHResult(STG_E_WRITEFAULT) + " cannot write " + file);
+        print("error " + formatHResult(STG_E_WRITEFAULT) + " cannot write " + echoed(file, 200) +
+              ": " + writer.errorString().toStdString());
 }
 
 void HostSession::finish() {

@@ -54,6 +54,16 @@ public:
     QWidget& window() { return window_; }
     void print(const std::string& line);
 
+    // The longest side of the window the host shows (a control or a command asking for more
+    // is refused), and the bounds of a wait.
+    static constexpr int kMaxWindowSide = 8192;
+    static constexpr long long kDefaultWaitMs = 15000;
+    static constexpr long long kMaxWaitMs = 600000;
+    static bool fits(QSize size) {
+        return size.width() >= 0 && size.height() >= 0 && size.width() <= kMaxWindowSide &&
+               size.height() <= kMaxWindowSide;
+    }
+
 private:
     void onInput();
     void finish();

@@ -2,6 +2,7 @@
 // registry, loads its properties, shows it and takes commands from standard input; see
 // HostSession.h for the output lines and usage() for the commands.
 #include <QApplication>
+#include <QDialog>
 
 #include <cstdio>
 #include <cstring>
@@ -28,7 +29,8 @@ const char* const kUsage =
     "  quit\n"
     "Events print as \"event NAME ARGS...\", replies as \"ok [VALUE]\" or \"error CODE TEXT\".\n"
     "--location offers a page URL for relative movie paths; --design runs in design mode;\n"
-    "--batch prints messages as \"prompt\" lines instead of showing them.\n";
+    "--batch prints messages as \"prompt\" lines instead of showing them and closes every\n"
+    "dialog at once with a \"prompt-dialog\" line.\n";
 
 // Messages as output lines, answered with the first button; file choices cancelled.
 class BatchPrompter : public qxm::PromptHandler {
@@ -42,6 +44,29 @@ public:
     std::optional<std::string> chooseOpenFile(const qxm::FileRequest& r) override {
         session_.print("prompt-file " + qxm::host::showValue(r.title));
         return std::nullopt;
+    }
+
+private:
+    qxm::host::HostSession& session_;
+};
+
+// In batch mode nobody is there to close a dialog, and the dialog's own event loop would keep
+// standard input waiting for ever: every dialog that shows is noted and closed at once, as if
+// cancelled.
+class BatchDialogCloser : public QObject {
+public:
+    explicit BatchDialogCloser(qxm::host::HostSession& session) : session_(session) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            if (auto* dialog = qobject_cast<QDialog*>(watched); dialog && dialog->isWindow()) {
+                session_.print("prompt-dialog " +
+                               qxm::host::showValue(dialog->windowTitle().toStdString()) +
+                               " closed (--batch shows no dialogs)");
+                QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+            }
+        return false;
     }
 
 private:
@@ -96,9 +121,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     qxm::host::HostSession session;
     BatchPrompter batchPrompter(session);
-    if (batch)
+    BatchDialogCloser dialogCloser(session);
+    if (batch) {
         qxm::setPromptHandler(&batchPrompter);
-    else
+        app.installEventFilter(&dialogCloser);
+    } else
         qxm::ui::installQtPrompter();
 
     std::string message;

@@ -212,6 +212,10 @@ TEST(ParamFile, EachKeyHasItsCodeAndRange) {
         {"LastLevel=-1", -140},
         {"Red=abc", -151},
         {"Red=-2.5", 0},
+        {"Red=1e308", 0}, // finite; the products overflow, the gray value is still defined
+        {"Red=nan", -151},
+        {"Green=inf", -152},
+        {"Blue=-infinity", -153},
         {"Green=", -152},
         {"Blue=1.0.0", -153},
         {"FrameStep=0", -161},

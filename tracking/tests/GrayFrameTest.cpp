@@ -39,8 +39,10 @@ void expectTablesExact(double r, double g, double b) {
 TEST(GrayWeights, TablesReproduceTheFormulaForEveryColour) {
     expectTablesExact(0.299, 0.587, 0.114);
     expectTablesExact(1.0 / 3, 1.0 / 3, 1.0 / 3);
-    expectTablesExact(-0.7, 1.9, 0.3);   // negative sums keep their low 8 bits
-    expectTablesExact(3e9, 1e-3, -2e10); // beyond 32 bits
+    expectTablesExact(-0.7, 1.9, 0.3);     // negative sums keep their low 8 bits
+    expectTablesExact(3e9, 1e-3, -2e10);   // beyond 32 bits
+    expectTablesExact(4e16, 3e17, 1e-9);   // beyond 64 bits: the low 8 bits are 0
+    expectTablesExact(1e308, 0.5, -1e308); // products overflow to infinities and NaN
 }
 
 TEST(GrayWeights, TruncationAndLowBits) {

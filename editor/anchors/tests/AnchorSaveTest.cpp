@@ -226,14 +226,28 @@ TEST_F(AnchorSaveTest, RealWriteFailureKeepsTheOldFile) {
     EXPECT_FALSE(t.AnchorDataSaved);
 }
 
-TEST_F(AnchorSaveTest, RealRenameFailureIsReported) {
-    // The anchor object file's name is taken by a folder: the rename over it fails.
+TEST_F(AnchorSaveTest, WhatIsNotAFileIsLeftAloneAndALinkIsFollowed) {
+    // A folder or a FIFO in the anchor object file's place is refused before anything is written.
     dir.write("clip.obj/keep", "x");
+    ASSERT_EQ(::mkfifo(dir.file("pipe.obj").c_str(), 0600), 0);
     AnchorTable t = exampleTable();
     EXPECT_FALSE(WriteAnchorFile(t, dir.path(), "clip"));
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"clip.obj"});
+    EXPECT_FALSE(WriteAnchorFile(t, dir.path(), "pipe"));
     EXPECT_EQ(dir.read("clip.obj/keep"), "x");
-    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Anchorfile write error."});
+    struct stat st {};
+    EXPECT_TRUE(::stat(dir.file("pipe.obj").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"clip.obj", "pipe.obj"}));
+    EXPECT_EQ(prompter.texts(),
+              (std::vector<std::string>{"Anchorfile open error.", "Anchorfile open error."}));
+    EXPECT_FALSE(t.AnchorDataSaved);
+
+    // A link is followed: the file it names (in another folder) gets the anchors, the link stays.
+    dir.write("kept/real.obj", "old");
+    ASSERT_EQ(::symlink("kept/real.obj", dir.file("linked.obj").c_str()), 0);
+    EXPECT_TRUE(WriteAnchorFile(t, dir.path(), "linked"));
+    EXPECT_EQ(dir.read("kept/real.obj"), kExampleFile);
+    EXPECT_TRUE(::lstat(dir.file("linked.obj").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_EQ(prompter.texts().size(), 2u);
 }
 
 TEST_F(AnchorSaveTest, ReplacedFileKeepsItsPermissions) {

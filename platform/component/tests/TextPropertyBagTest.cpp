@@ -1,4 +1,5 @@
 #include "platform/component/TextPropertyBag.h"
+#include "platform/component/TextFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qxm;
 namespace fs = std::filesystem;
@@ -110,6 +112,15 @@ TEST(TextPropertyBag, ErrorsNameTheLineAndLeaveTheBagAlone) {
     }
 }
 
+TEST(TextPropertyBag, ANameCannotStartWithAByteOrderMark) {
+    // As the first line such a name would lose the mark when the text is read back.
+    auto bag = parsed("");
+    EXPECT_EQ(bag->write("\xEF\xBB\xBFName", Variant(std::string("1"))), E_INVALIDARG);
+    std::string error;
+    EXPECT_EQ(TextPropertyBag::parse("a=1\n\xEF\xBB\xBFName=2\n", *bag, &error), STG_E_READFAULT);
+    EXPECT_EQ(error, "line 2: the name \"\xEF\xBB\xBFName\" starts with a byte order mark");
+}
+
 TEST(TextPropertyBag, AddLineAddsOrReplacesOneEntry) {
     auto bag = parsed("AutoPlay=True\n");
     std::string error;
@@ -152,9 +163,9 @@ TEST(TextPropertyBag, FilesAreReplacedAtomicallyAndFailuresSayWhy) {
     // Failed writes leave the old contents and nothing else.
     EXPECT_EQ(bag->writeFile(dir + "/no/such/params.txt", &error), STG_E_WRITEFAULT);
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
-    fs::create_directory(dir + "/folder"); // the temporary is written, the rename fails
+    fs::create_directory(dir + "/folder"); // refused before anything is written
     EXPECT_EQ(bag->writeFile(dir + "/folder", &error), STG_E_WRITEFAULT);
-    EXPECT_NE(error.find("cannot replace"), std::string::npos) << error;
+    EXPECT_NE(error.find("it is a folder"), std::string::npos) << error;
     EXPECT_EQ(names().size(), 2u);
     EXPECT_TRUE(fs::is_empty(dir + "/folder"));
 
@@ -166,5 +177,49 @@ TEST(TextPropertyBag, FilesAreReplacedAtomicallyAndFailuresSayWhy) {
     EXPECT_EQ(TextPropertyBag::readFile(dir + "/bad.txt", *back, &error), STG_E_READFAULT);
     EXPECT_EQ(error, dir + "/bad.txt: line 3: no '=' after the name \"B\"");
     EXPECT_EQ(back->entries(), bag->entries());
+    fs::remove_all(dir);
+}
+
+// What stands at the path decides what a replacement may do: a file or nothing is written, a
+// link is followed to the file it names and stays a link, anything else is left alone.
+TEST(TextFiles, ReplacingFollowsLinksAndRefusesWhatIsNotAFile) {
+    std::string tmpl = (fs::temp_directory_path() / "qxmrepl-XXXXXX").string();
+    const std::string dir = mkdtemp(tmpl.data());
+    fs::create_directory(dir + "/sub");
+    std::ofstream(dir + "/sub/real.txt") << "old";
+    fs::create_symlink("sub/real.txt", dir + "/rel");     // relative, in the link's folder
+    fs::create_symlink(dir + "/rel", dir + "/chain");     // a link to a link
+    fs::create_symlink("sub/new.txt", dir + "/dangling"); // names a file not there yet
+    fs::create_symlink("loop2", dir + "/loop1");
+    fs::create_symlink("loop1", dir + "/loop2");
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    fs::create_symlink("fifo", dir + "/tofifo");
+
+    struct Case {
+        const char* name;
+        int code;
+        const char* written; // the regular file that must hold the text afterwards
+    };
+    const Case cases[] = {
+        {"plain.txt", 0, "plain.txt"},  {"sub/real.txt", 0, "sub/real.txt"},
+        {"rel", 0, "sub/real.txt"},     {"chain", 0, "sub/real.txt"},
+        {"dangling", 0, "sub/new.txt"}, {"fifo", EINVAL, nullptr},
+        {"tofifo", EINVAL, nullptr},    {"sub", EISDIR, nullptr},
+        {"loop1", ELOOP, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string what;
+        const std::string text = std::string("new ") + c.name;
+        EXPECT_EQ(replaceFileAtomically(dir + "/" + c.name, text, &what), c.code) << c.name;
+        if (c.written) {
+            EXPECT_EQ(slurp(dir + "/" + c.written), text) << c.name;
+        } else {
+            EXPECT_NE(what.find("will not replace"), std::string::npos) << what;
+        }
+    }
+    for (const char* link : {"rel", "chain", "dangling", "tofifo"})
+        EXPECT_TRUE(fs::is_symlink(dir + "/" + link)) << link;
+    EXPECT_TRUE(fs::is_fifo(dir + "/fifo"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir + "/sub"), {}), 2); // no temporaries
     fs::remove_all(dir);
 }

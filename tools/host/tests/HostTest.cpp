@@ -223,3 +223,47 @@ TEST(RegistrationTool, PrintsTheModulesVersionBlock) {
     r = run(bin("qxmregsvr"), {"-v", "-u", QString::fromStdString(module)});
     EXPECT_EQ(r.exitCode, 2);
 }
+
+// Input a script or a page could send: numbers out of range, runaway lines, dialogs in batch
+// mode, oversized extents, a malformed anchor file. Each is refused with a line saying what is
+// wrong, and nothing hangs.
+TEST_F(Host, HostileInputIsRefusedAndNamed) {
+    registerModule();
+    const std::string longWord(10 << 20, 'x');
+    HostRun r = host({}, "wait OnTimer -1\nwait OnTimer abc\nwait OnTimer 99999999999\n"
+                         "size 600000 10\nverb 1x\ncall AboutBox\nverb -7\n" +
+                             longWord + "\nsize 0 0\ngrab " + dir_ + "/empty.png\nquit\n");
+    EXPECT_EQ(r.exitCode, 0) << r.all().substr(0, 2000);
+    const std::vector<std::string> replies = r.replies();
+    ASSERT_EQ(replies.size(), 10u) << r.all().substr(0, 2000);
+    const char* bounds = "\": a whole number from 0 to 600000";
+    EXPECT_EQ(replies[0], std::string("error 0x80070057 bad time-out \"-1") + bounds);
+    EXPECT_EQ(replies[1], std::string("error 0x80070057 bad time-out \"abc") + bounds);
+    EXPECT_EQ(replies[2], std::string("error 0x80070057 bad time-out \"99999999999") + bounds);
+    EXPECT_EQ(replies[3], "error 0x80070057 bad width \"600000\": a whole number from 0 to 8192");
+    EXPECT_EQ(replies[4].rfind("error 0x80070057 bad verb \"1x\"", 0), 0u) << replies[4];
+    EXPECT_EQ(replies[5], "ok");
+    EXPECT_EQ(replies[6], "ok");
+    EXPECT_LT(replies[7].size(), 200u);
+    EXPECT_NE(replies[7].find("... (10485760 bytes)"), std::string::npos) << replies[7];
+    EXPECT_EQ(replies[8], "ok");
+    EXPECT_EQ(replies[9], "error 0x8000FFFF nothing to grab: the window is 0 x 0 pixels");
+    int dialogs = 0;
+    for (const std::string& l : r.lines)
+        dialogs += l.rfind("prompt-dialog ", 0) == 0;
+    EXPECT_EQ(dialogs, 2) << r.all().substr(0, 2000);
+
+    const std::string bag = dir_ + "/huge.bag";
+    std::ofstream(bag) << "_ExtentX=600000\n";
+    r = host({"--bag", QString::fromStdString(bag)}, "quit\n");
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_NE(r.err.find("_ExtentX 600000 is out of range"), std::string::npos) << r.err;
+
+    std::ofstream(dir_ + "/clip.obj") << "MaxObject=1\n\n[OBJ1:x:0-9:2]\n0:1,2,3;\n";
+    r = host({QString::fromStdString("MovieFile=" + movie_)}, "quit\n");
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_NE(
+        r.err.find("0x800A07D2 Anchor Data Read Error: " + dir_ + "/clip.obj line 4: \"0:1,2,3;\""),
+        std::string::npos)
+        << r.err;
+}
