@@ -45,19 +45,31 @@ std::string modulePathOf(const void* address) {
     return resolved;
 }
 
+namespace {
+
+// The registry says why a step failed; the caller of the module's entry finds it in the
+// thread's error object, as the entry itself returns only the code.
+HRESULT failedWith(HRESULT code, const std::string& why) {
+    if (!why.empty()) setErrorInfo({code, {}, why});
+    return code;
+}
+
+} // namespace
+
 HRESULT registerModule(const ModuleRegistration& m) {
     try {
         Registry reg;
+        std::string why;
         if (m.typeLibrary) {
             const TypeLibrary& lib = *m.typeLibrary;
             TypeLibEntry e{
                 lib.libid,    lib.majorVersion, lib.minorVersion, lib.helpString,
                 m.modulePath, m.helpDir,        lib.lcid,         (lib.flags & TYPE_CONTROL) != 0};
-            if (failed(reg.registerTypeLib(e))) return SELFREG_E_TYPELIB;
+            if (failed(reg.registerTypeLib(e, &why))) return failedWith(SELFREG_E_TYPELIB, why);
         }
         for (ClassEntry c : m.classes) {
             if (c.modulePath.empty()) c.modulePath = m.modulePath;
-            if (failed(reg.registerClass(c))) return SELFREG_E_CLASS;
+            if (failed(reg.registerClass(c, &why))) return failedWith(SELFREG_E_CLASS, why);
         }
         if (m.categories.empty()) return S_OK;
         std::unique_ptr<ICategoryManager> manager = createCategoryManager();
@@ -75,12 +87,13 @@ HRESULT registerModule(const ModuleRegistration& m) {
 HRESULT unregisterModule(const ModuleRegistration& m) {
     try {
         Registry reg;
+        std::string why;
         if (m.typeLibrary &&
             failed(reg.unregisterTypeLib(m.typeLibrary->libid, m.typeLibrary->majorVersion,
-                                         m.typeLibrary->minorVersion)))
-            return SELFREG_E_TYPELIB;
+                                         m.typeLibrary->minorVersion, &why)))
+            return failedWith(SELFREG_E_TYPELIB, why);
         for (const auto& c : m.classes)
-            if (failed(reg.unregisterClass(c.clsid))) return SELFREG_E_CLASS;
+            if (failed(reg.unregisterClass(c.clsid, &why))) return failedWith(SELFREG_E_CLASS, why);
         return S_OK;
     } catch (...) {
         return SELFREG_E_CLASS;
@@ -108,8 +121,13 @@ HRESULT runModuleRegistration(const std::string& path, bool unregister, std::str
     }
     HRESULT hr = fn();
     dlclose(handle);
-    say(std::string(entry) + " in " + path + (succeeded(hr) ? " succeeded" : " failed: ") +
-        (succeeded(hr) ? "" : hresultMessage(hr)));
+    std::string why;
+    if (ExcepInfo info; failed(hr)) {
+        why = hresultMessage(hr);
+        if (takeErrorInfo(hr, info) && !info.description.empty())
+            why += " (" + info.description + ")";
+    }
+    say(std::string(entry) + " in " + path + (succeeded(hr) ? " succeeded" : " failed: ") + why);
     return hr;
 }
 
