@@ -10,6 +10,7 @@
 #include "platform/video/FrameSource.h"
 
 #include "platform/video/Hash.h"
+#include "platform/video/DroppedFrames.h"
 #include "platform/video/Remux.h"
 
 #include <ffms.h>
@@ -288,7 +289,7 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
         return nullptr;
     }
 
-    const detail::ProbeResult probe = detail::probeMovie(path);
+    detail::ProbeResult probe = detail::probeMovie(path);
     if (probe.status != OpenStatus::Ok) {
         fail(status, message, probe.status, probe.message);
         return nullptr;
@@ -384,7 +385,10 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
              "the video stream has no decodable frames: " + path);
         return nullptr;
     }
-    if (probe.declaredFrames > 0 && props->NumFrames < probe.declaredFrames) {
+    // A capture that dropped frames: every real picture is there, the rest are empty entries.
+    const bool droppedFrames = probe.declaredFrames > props->NumFrames &&
+                               int64_t(probe.pictureFrames.size()) == props->NumFrames;
+    if (probe.declaredFrames > 0 && props->NumFrames < probe.declaredFrames && !droppedFrames) {
         fail(status, message, OpenStatus::Unreadable,
              "the movie is truncated or damaged: " + std::to_string(props->NumFrames) + " of " +
                  std::to_string(probe.declaredFrames) + " frames present: " + path);
@@ -412,7 +416,11 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
         return nullptr;
     }
     if (built) staged.finish();
-    return std::make_unique<FfmsFrameSource>(std::move(video), info);
+    auto pictures = std::make_unique<FfmsFrameSource>(std::move(video), info);
+    if (droppedFrames)
+        return std::make_unique<detail::DroppedFramesSource>(
+            std::move(pictures), std::move(probe.pictureFrames), int32_t(probe.declaredFrames));
+    return pictures;
 }
 
 } // namespace qxm::video

@@ -102,10 +102,23 @@ bool presentationRanks(const std::string& src, int streamIndex, std::vector<int6
     rank.clear();
     int64_t shown = 0;
     bool oneToOne = true;
+    // Joined captures may change the picture size midway; such a movie cannot be served frame
+    // for frame at one size, so it is refused rather than shown wrong.
+    int width = 0, height = 0;
+    std::string sizeChange;
     // Each packet is tagged with its number as timestamp; the decoder hands that tag on to
     // the picture the packet carries, in the order the pictures are shown.
     auto drain = [&]() {
         while (avcodec_receive_frame(dec.get(), frame.get()) >= 0) {
+            if (shown == 0) {
+                width = frame->width;
+                height = frame->height;
+            } else if (sizeChange.empty() && (frame->width != width || frame->height != height)) {
+                sizeChange = "the picture size changes within the movie, from " +
+                             std::to_string(width) + " x " + std::to_string(height) + " to " +
+                             std::to_string(frame->width) + " x " +
+                             std::to_string(frame->height) + " at frame " + std::to_string(shown);
+            }
             const int64_t tag = frame->pts;
             if (tag < 0 || tag >= int64_t(rank.size()) || rank[tag] != -1)
                 oneToOne = false;
@@ -131,6 +144,11 @@ bool presentationRanks(const std::string& src, int streamIndex, std::vector<int6
     }
     avcodec_send_packet(dec.get(), nullptr);
     drain();
+    if (!sizeChange.empty()) {
+        error = sizeChange;
+        rank.clear(); // a failure, not a stream to decode linearly
+        return false;
+    }
     if (!oneToOne || shown != int64_t(rank.size()) ||
         std::find(rank.begin(), rank.end(), -1) != rank.end()) {
         error = "pictures do not map one to one to packets";
@@ -176,6 +194,21 @@ ProbeResult probeMovie(const std::string& path) {
     r.needsRemux = !intraOnly && !trustedContainer(container);
     r.palettised = par->format == AV_PIX_FMT_PAL8;
     r.declaredFrames = st->nb_frames > 0 ? st->nb_frames : 0;
+    // The AVI reader leaves the empty entries of dropped frames out of the stream's index but
+    // counts them in the timestamps (in frames) of the entries after them.
+    AVStream* indexed = in->streams[r.streamIndex];
+    const int entries = avformat_index_get_entries_count(indexed);
+    if (container == "avi" && entries > 0 && entries < r.declaredFrames) {
+        for (int i = 0; i < entries; ++i) {
+            const AVIndexEntry* e = avformat_index_get_entry(indexed, i);
+            if (!e || e->size <= 0 || e->timestamp < 0 || e->timestamp >= r.declaredFrames ||
+                (!r.pictureFrames.empty() && e->timestamp <= r.pictureFrames.back())) {
+                r.pictureFrames.clear(); // not a plain run of pictures: no gaps taken on trust
+                break;
+            }
+            r.pictureFrames.push_back(int32_t(e->timestamp));
+        }
+    }
     const AVRational fps = frameRate(st);
     r.fpsNum = fps.num;
     r.fpsDen = fps.den;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qxm::video::detail {
 
@@ -18,6 +19,9 @@ struct ProbeResult {
     bool needsRemux = false;
     bool palettised = false;
     int64_t declaredFrames = 0; // frame count the container claims, 0 when unknown
+    // AVI only, when its index holds fewer pictures than frames (a capture dropped some): the
+    // frame number of each real picture, ascending. Empty otherwise.
+    std::vector<int32_t> pictureFrames;
     int fpsNum = 0, fpsDen = 1;
 };
 

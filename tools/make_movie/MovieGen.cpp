@@ -170,6 +170,9 @@ public:
         if (!openAll(error)) return false;
         std::vector<uint8_t> bgr;
         for (int n = 0; n < recipe_.frames; ++n) {
+            // A dropped frame leaves a gap in the timestamps, which the AVI writer fills with an
+            // empty index entry.
+            if (std::binary_search(recipe_.dropped.begin(), recipe_.dropped.end(), n)) continue;
             renderFrame(recipe_, n, bgr);
             if (!fillFrame(bgr, error)) return false;
             frame_->pts = n;
@@ -386,6 +389,21 @@ bool validate(const MovieRecipe& movieRecipe, std::string& error) {
     if (movieRecipe.frames < 1 || movieRecipe.frames > kMaxFrames) {
         error = "frame count must be between 1 and " + std::to_string(kMaxFrames);
         return false;
+    }
+    if (!movieRecipe.dropped.empty()) {
+        const auto& d = movieRecipe.dropped;
+        if (setup->extension != std::string(".avi") || setup->bFrames != 0) {
+            error = "only AVI kinds without B-frames can drop frames";
+            return false;
+        }
+        if (!std::is_sorted(d.begin(), d.end()) ||
+            std::adjacent_find(d.begin(), d.end()) != d.end() || d.front() < 1 ||
+            d.back() >= movieRecipe.frames - 1) {
+            // The writer marks a dropped frame when the next picture comes: the last frame
+            // always carries one.
+            error = "dropped frames must be ascending, distinct, from 1 to the last frame but one";
+            return false;
+        }
     }
     const bool mpeg =
         setup->codec == AV_CODEC_ID_MPEG1VIDEO || setup->codec == AV_CODEC_ID_MPEG2VIDEO;

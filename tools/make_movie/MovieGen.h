@@ -38,6 +38,9 @@ struct MovieRecipe {
     uint32_t seed = 1;
     int objectWidth = 0;  // 0: a fifth of the width
     int objectHeight = 0; // 0: a quarter of the height
+    // Frames whose pictures a capture dropped (AVI kinds; ascending, frame 0 never): the file
+    // holds an empty index entry for each, and the picture before stands for it.
+    std::vector<int> dropped;
 };
 
 struct KindInfo {

@@ -13,6 +13,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,8 @@ void usage(FILE* to) {
                      "  --seed N        texture seed (default 1)\n"
                      "  --object WxH    object size (default a fifth of the width by a quarter of\n"
                      "                  the height)\n"
+                     "  --drop N,M,...  AVI kinds: frames a capture dropped (empty index entries;\n"
+                     "                  the picture before stands for each)\n"
                      "  --truth FILE    truth file (default OUTPUT.truth)\n"
                      "  --list-kinds    list the kinds and whether each can be written here\n"
                      "  --help          this text\n"
@@ -123,6 +126,17 @@ int main(int argc, char** argv) {
         } else if (arg == "--path") {
             if (!value(v) || !parsePath(v, movieRecipe.path))
                 return bad("--path needs straight, curved, pause or leave");
+        } else if (arg == "--drop") {
+            if (!value(v)) return bad("--drop needs frame numbers");
+            std::string list = v;
+            for (std::size_t at = 0; at <= list.size();) {
+                const std::size_t comma = std::min(list.find(',', at), list.size());
+                int frame = 0;
+                if (!parseInt(list.substr(at, comma - at).c_str(), 0, kMaxFrames, frame))
+                    return bad("--drop needs frame numbers separated by commas");
+                movieRecipe.dropped.push_back(frame);
+                at = comma + 1;
+            }
         } else if (arg == "--truth") {
             if (!value(v)) return bad("--truth needs a file name");
             truth = v;
