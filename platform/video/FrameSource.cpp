@@ -369,6 +369,13 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
         fail(status, message, OpenStatus::NoVideo, "the movie has no video stream: " + path);
         return nullptr;
     }
+    // A stream whose samples the container drops, every one (an edit list that starts before
+    // the media, say), leaves the index without frames; the decoder cannot be set up on that.
+    if (FFMS_GetNumFrames(FFMS_GetTrackFromIndex(index.get(), track)) <= 0) {
+        fail(status, message, OpenStatus::BadSize,
+             "the video stream has no decodable frames: " + path);
+        return nullptr;
+    }
     SourcePtr video(
         FFMS_CreateVideoSource(source.c_str(), track, index.get(), 1, seekMode, &err.info));
     if (!video) {

@@ -98,3 +98,21 @@ TEST(RealWorldMovies, PictureSizeChangingMidwayIsRefused) {
               std::string::npos)
         << why;
 }
+
+// An edit list whose media time lies before the media drops every sample of the stream: the
+// index holds no frame, and the movie is refused instead of crashing the decoder's set-up.
+TEST(RealWorldMovies, AStreamWithoutSamplesIsRefused) {
+    PrivateCache cache;
+    TempFolder tmp;
+    std::ifstream in(makeMovie(tmp, recipeFor("mov-mjpeg", 5)), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::size_t elst = bytes.find("elst");
+    ASSERT_NE(elst, std::string::npos);
+    bytes.replace(elst + 16, 4, "\xFF\x00\x02\x00", 4); // the first entry's media time
+    const std::string path = tmp / "negative-edit.mov";
+    std::ofstream(path, std::ios::binary) << bytes;
+    OpenStatus status{};
+    std::string why;
+    EXPECT_FALSE(FrameSource::open(path, status, &why));
+    EXPECT_EQ(status, OpenStatus::BadSize) << why;
+}
