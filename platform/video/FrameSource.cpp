@@ -25,6 +25,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdarg>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -39,12 +40,33 @@ namespace qxm::video {
 
 namespace {
 
+std::mutex gDecoderMessagesMutex;
+DecoderMessages gDecoderMessages; // guarded by gDecoderMessagesMutex
+
+// The libraries' own messages: errors go to the handler when a program installed one; the
+// rest, and everything when none is installed, is dropped.
+void forwardLibraryMessage(void* context, int level, const char* format, va_list args) {
+    if (level > AV_LOG_ERROR) return;
+    const std::lock_guard lock(gDecoderMessagesMutex);
+    if (!gDecoderMessages) return;
+    char line[1024];
+    int prefix = 0; // the context's name alone, without its address
+    av_log_format_line2(context, level, format, args, line, sizeof line, &prefix);
+    const AVClass* kind = context ? *static_cast<const AVClass* const*>(context) : nullptr;
+    std::string text = kind && kind->item_name ? std::string(kind->item_name(context)) + ": " : "";
+    text += line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    if (!text.empty()) gDecoderMessages(text);
+}
+
 void initLibraries() {
     static std::once_flag once;
     std::call_once(once, [] {
         FFMS_Init(0, 0);
         FFMS_SetLogLevel(FFMS_LOG_QUIET);
         av_log_set_level(AV_LOG_QUIET);
+        av_log_set_callback(forwardLibraryMessage);
     });
 }
 
@@ -271,6 +293,12 @@ bool fail(OpenStatus& status, std::string* message, OpenStatus why, const std::s
 }
 
 } // namespace
+
+void setDecoderMessageHandler(DecoderMessages handler) {
+    initLibraries();
+    const std::lock_guard lock(gDecoderMessagesMutex);
+    gDecoderMessages = std::move(handler);
+}
 
 std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStatus& status,
                                                std::string* message, const Progress& progress) {

@@ -65,6 +65,12 @@ public:
     virtual bool readBgr(int32_t n, std::vector<uint8_t>& out) = 0;
 };
 
+// What the decoders report while frames are read (a picture only partly decoded, damaged
+// data), as their own lines of text, for programs that show them; by default nothing is said.
+// The handler may be called on any thread that decodes; an empty handler removes it.
+using DecoderMessages = std::function<void(const std::string&)>;
+void setDecoderMessageHandler(DecoderMessages handler);
+
 // Packs a frame as a device-independent bitmap: 40-byte header (size 40, width, positive
 // height, 1 plane, 24 or 8 bits, no compression, image size = row length * height, colours
 // used 0 or 256), the 256-entry colour table (blue, green, red, 0) for Pal8, then the rows

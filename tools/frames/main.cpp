@@ -92,6 +92,10 @@ int main(int argc, char** argv) {
     }
 
     OpenStatus status;
+    // What the decoder knows about damaged data (a picture only partly decoded) is said.
+    qxm::video::setDecoderMessageHandler([](const std::string& line) {
+        std::fprintf(stderr, "qxm-frames: the decoder reports: %s\n", line.c_str());
+    });
     std::string message;
     auto source = FrameSource::open(movie, status, &message);
     if (!source) {

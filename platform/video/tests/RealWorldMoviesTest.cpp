@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <numeric>
 #include <random>
 
@@ -68,7 +69,8 @@ TEST(RealWorldMovies, DroppedFramesShowThePictureBefore) {
     std::ifstream in(whole, std::ios::binary);
     std::string bytes{std::istreambuf_iterator<char>(in), {}};
     const std::string cut = tmp / "cut.avi";
-    std::ofstream(cut, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size() * 6 / 10));
+    std::ofstream(cut, std::ios::binary)
+        .write(bytes.data(), std::streamsize(bytes.size() * 6 / 10));
     OpenStatus status{};
     std::string why;
     EXPECT_FALSE(FrameSource::open(cut, status, &why));
@@ -115,4 +117,35 @@ TEST(RealWorldMovies, AStreamWithoutSamplesIsRefused) {
     std::string why;
     EXPECT_FALSE(FrameSource::open(path, status, &why));
     EXPECT_EQ(status, OpenStatus::BadSize) << why;
+}
+
+// A movie cut inside its only picture: the picture comes out as far as it was decoded, and the
+// decoder's own words about the damage reach a program that listens.
+TEST(RealWorldMovies, DamageTheDecoderSeesIsReported) {
+    PrivateCache cache;
+    TempFolder tmp;
+    moviegen::MovieRecipe recipe = recipeFor("mpg-mpeg2", 1);
+    recipe.width = 320;
+    recipe.height = 240;
+    std::ifstream in(makeMovie(tmp, recipe), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::string path = tmp / "cut.mpg";
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), std::streamsize(bytes.size() * 6 / 10));
+
+    std::vector<std::string> said;
+    std::mutex m;
+    setDecoderMessageHandler([&](const std::string& line) {
+        const std::lock_guard lock(m);
+        said.push_back(line);
+    });
+    OpenStatus status{};
+    std::string why;
+    auto source = FrameSource::open(path, status, &why);
+    std::vector<uint8_t> bgr;
+    const bool read = source && source->readBgr(0, bgr);
+    setDecoderMessageHandler({});
+    ASSERT_TRUE(read) << why;
+    ASSERT_FALSE(said.empty());
+    EXPECT_EQ(said.front().rfind("mpeg2video: ", 0), 0u) << said.front();
 }
