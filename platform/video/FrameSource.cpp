@@ -171,7 +171,33 @@ IndexPtr readMatchingIndex(const std::string& source, const fs::path& indexFile)
     return nullptr;
 }
 
-// Indexes source and stores the index in indexFile.
+// Makes a finished temporary cache file durable and puts it in place of target; on failure
+// the temporary is gone, target is as it was, and why says what failed.
+bool storeCacheFile(const fs::path& tmp, const fs::path& target, std::string& why) {
+    bool ok = false;
+    if (const int fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC); fd < 0) {
+        why = "cannot open " + tmp.string() + ": " + std::strerror(errno);
+    } else {
+        ok = ::fsync(fd) == 0;
+        if (!ok) why = "cannot flush " + tmp.string() + ": " + std::strerror(errno);
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            why = "cannot close " + tmp.string() + ": " + std::strerror(errno);
+        }
+    }
+    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        why = "cannot replace " + target.string() + ": " + std::strerror(errno);
+    }
+    if (!ok) {
+        std::error_code ec;
+        fs::remove(tmp, ec);
+    }
+    return ok;
+}
+
+// Indexes source and stores the index in indexFile (when that fails, the index is used all
+// the same and made again next time).
 IndexPtr buildIndex(const std::string& source, const fs::path& indexFile, StagedProgress& progress,
                     std::string& error) {
     ErrorInfo err;
@@ -188,10 +214,12 @@ IndexPtr buildIndex(const std::string& source, const fs::path& indexFile, Staged
         return nullptr;
     }
     const fs::path tmp = temporaryFor(indexFile);
+    std::string notStored;
     if (FFMS_WriteIndex(tmp.c_str(), index.get(), &err.info) == 0) {
+        storeCacheFile(tmp, indexFile, notStored);
+    } else {
         std::error_code ec;
-        fs::rename(tmp, indexFile, ec);
-        if (ec) fs::remove(tmp, ec);
+        fs::remove(tmp, ec); // whatever part of it was written
     }
     return index;
 }
@@ -365,7 +393,11 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
                 return nullptr;
             }
             if (result == detail::RemuxResult::Done) {
-                fs::rename(tmp, mkv, ec);
+                if (!storeCacheFile(tmp, mkv, why)) {
+                    fail(status, message, OpenStatus::Unreadable,
+                         "cannot store the movie's cache file (" + why + "): " + path);
+                    return nullptr;
+                }
                 source = mkv.string();
                 staged.begin(1);
                 index = buildIndex(source, mkvIndex, staged, why);

@@ -285,6 +285,7 @@ RemuxResult remuxToMatroska(const std::string& src, int streamIndex, const std::
         return RemuxResult::Failed;
     }
     rc = av_write_trailer(out.get());
+    if (rc >= 0) rc = avio_closep(&out->pb); // its last writes may fail only here
     if (rc < 0) {
         error = "cannot finish the cache file: " + avError(rc);
         return RemuxResult::Failed;

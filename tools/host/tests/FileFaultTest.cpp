@@ -8,13 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/component/tests/TempRegistry.h"
+#include "tools/make_movie/MovieGen.h"
 
 namespace fs = std::filesystem;
 
@@ -36,9 +37,11 @@ std::string slurp(const std::string& path) {
 
 // Runs program with the fault rule (none when empty); the fault library logs to logFile.
 ProgramRun run(const std::string& program, const QStringList& args, const std::string& rule,
-        const std::string& logFile, const std::string& input = {}) {
+               const std::string& logFile, const std::string& input = {},
+               const std::string& cacheHome = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!cacheHome.empty()) env.insert("XDG_CACHE_HOME", QString::fromStdString(cacheHome));
     if (!rule.empty()) {
         env.insert("LD_PRELOAD", QXM_FAULTFS_MODULE);
         env.insert("QXM_FAULT", QString::fromStdString(rule));
@@ -122,7 +125,8 @@ protected:
 
 TEST_F(FileFaults, RegistryKeepsItsPreviousContents) {
     everyStepFails(registry_.path(), [&](const std::string& rule) {
-        const ProgramRun r = run(bin("qxmregsvr"), {"-u", QString::fromStdString(module_)}, rule, log_);
+        const ProgramRun r =
+            run(bin("qxmregsvr"), {"-u", QString::fromStdString(module_)}, rule, log_);
         EXPECT_NE(r.exitCode, 0) << r.out;
         return r;
     });
@@ -137,9 +141,73 @@ TEST_F(FileFaults, SavedBagAndStreamKeepTheirPreviousContents) {
                   0);
         everyStepFails(target, [&](const std::string& rule) {
             const ProgramRun r = run(bin("qxmhost"), {"--batch", "AutoPlay=False"}, rule, log_,
-                              std::string(command) + " " + target + "\nquit\n");
+                                     std::string(command) + " " + target + "\nquit\n");
             EXPECT_NE(r.out.find("error 0x8003001D"), std::string::npos) << r.out;
             return r;
         });
+    }
+}
+
+// The frame cache: the index and the rewritten copy of a movie, each write failing in turn.
+// The frames stay right, nothing temporary stays behind, and the next open makes the cache
+// again, also over an index a failure left half written.
+TEST_F(FileFaults, FrameCacheSurvivesEveryFailingStep) {
+    const std::string cache = registry_.dir() + "/cache";
+    const std::string folder = cache + "/qxm/video";
+    auto frames = [&](const std::string& movie, const std::string& rule) {
+        return run(bin("qxm-frames"), {QString::fromStdString(movie), "--hash", "0", "7", "13"},
+                   rule, log_, {}, cache);
+    };
+    auto leftovers = [&] {
+        std::vector<std::string> out;
+        if (fs::exists(folder))
+            for (const auto& e : fs::directory_iterator(folder))
+                if (e.path().filename().string().find(".tmp") != std::string::npos)
+                    out.push_back(e.path().filename().string());
+        return out;
+    };
+    struct Case {
+        const char* kind;
+        const char* file; // the cache file whose writing fails
+        bool openFails;   // whether the movie then cannot be opened
+    };
+    for (const Case& c : {Case{"avi-mjpeg", ".ffindex", false}, Case{"mpg-mpeg2", ".mkv", true}}) {
+        SCOPED_TRACE(c.kind);
+        qxm::moviegen::MovieRecipe recipe;
+        recipe.kind = c.kind;
+        recipe.frames = 20;
+        const std::string movie =
+            registry_.dir() + "/movie-" + c.kind + qxm::moviegen::findKind(c.kind)->extension;
+        std::string why;
+        ASSERT_TRUE(qxm::moviegen::writeMovie(movie, recipe, why)) << why;
+        fs::remove_all(cache);
+        const ProgramRun good = frames(movie, "");
+        ASSERT_EQ(good.exitCode, 0) << good.out;
+
+        for (const Step& s : kSteps) {
+            fs::remove_all(cache);
+            fs::remove(log_);
+            const std::string pattern =
+                std::string(c.file) + (s.op == std::string("rename") ? "" : ".tmp");
+            const ProgramRun r = frames(movie, std::string(s.op) + ":" + pattern);
+            EXPECT_NE(slurp(log_).find(std::string(s.op) + " "), std::string::npos)
+                << s.op << ": the fault was not reached\n"
+                << r.out;
+            if (c.openFails) {
+                EXPECT_EQ(r.exitCode, 1) << s.op << "\n" << r.out;
+                EXPECT_NE(r.out.find("cache file"), std::string::npos) << s.op << "\n" << r.out;
+            } else {
+                EXPECT_EQ(r.out, good.out) << s.op;
+            }
+            EXPECT_EQ(leftovers(), std::vector<std::string>{}) << s.op;
+            const ProgramRun again = frames(movie, "");
+            EXPECT_EQ(again.out, good.out) << s.op;
+        }
+
+        // An index cut short, as a crash of an older writer could leave it, is made again.
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().extension() == ".ffindex")
+                fs::resize_file(e.path(), fs::file_size(e.path()) / 2);
+        EXPECT_EQ(frames(movie, "").out, good.out);
     }
 }
