@@ -7,11 +7,22 @@ PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libffms2-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  # sound: the movie's audio track and the click sound; a sound server to try it without a card
+  qt6-multimedia-dev libswresample-dev pulseaudio pulseaudio-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   # the installed tree's checks and cpack -G DEB (dpkg-shlibdeps)
   desktop-file-utils shared-mime-info dpkg-dev
+  # ./fuzz.sh and CI's sanitizer build: clang, its runtimes (libFuzzer, ASan, UBSan) and
+  # llvm-symbolizer for readable reports
+  clang libclang-rt-dev llvm
+  # the web player's tests: node runs them and drives Debian's Chromium headless
+  nodejs chromium
+  # trying the web player as a user: a virtual screen, real mouse input, screenshots
+  xvfb xdotool imagemagick
 )
+# Debian's nodejs ships npm as a package of its own; a nodejs that brings npm needs none.
+if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(npm); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,8 +1,11 @@
 #include "platform/engine/MovieEngine.h"
 
+#include "platform/audio/SoundDecoder.h"
+#include "platform/audio/SoundFilePlayer.h"
 #include "platform/engine/ControlConsole.h"
 #include "platform/engine/EngineTexts.h"
 #include "platform/engine/FullScreenView.h"
+#include "platform/engine/MovieSound.h"
 #include "platform/engine/VideoRenderer.h"
 #include "platform/location/FileUrl.h"
 #include "platform/prompter/Prompter.h"
@@ -44,6 +47,7 @@ struct MovieEngine::OpenResult {
     int32_t frame = 0;
     bool frameRead = false;
     std::vector<uint8_t> bgr;
+    std::unique_ptr<audio::SoundDecoder> sound; // the first audio track, null without one
 };
 
 namespace {
@@ -51,6 +55,9 @@ namespace {
 constexpr quint32 kStateMagic = 0x514d4545; // "QMEE"
 constexpr quint32 kStateVersion = 1;
 constexpr double kFallbackFps = 25.0;
+constexpr int kSoundPumpMs = 20;
+// How far the picture's clock may be from the sound heard before it is moved to it.
+constexpr double kFollowToleranceSeconds = 0.015;
 
 QString tr8(const char* text) {
     return QString::fromUtf8(text);
@@ -165,6 +172,13 @@ MovieEngine::MovieEngine(QWidget* parent) : QWidget(parent) {
     connect(&tickTimer_, &QTimer::timeout, this, &MovieEngine::onTick);
     eventTimer_.setInterval(kTimerIntervalMs);
     connect(&eventTimer_, &QTimer::timeout, this, &MovieEngine::timer);
+    soundTimer_.setInterval(kSoundPumpMs);
+    soundTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&soundTimer_, &QTimer::timeout, this, [this] {
+        if (followSound()) onTick(); // the clock moved: the picture catches up at once
+    });
+    // Click sounds of the control go through the sound service, played from here on.
+    audio::installSoundPlayer();
 
     console_->setParts(showControls_, showTracker_, showDisplay_);
     resize(320, 240 + console_->panelHeight());
@@ -178,6 +192,10 @@ MovieEngine::~MovieEngine() {
 
 void MovieEngine::setSourceOpener(SourceOpener opener) {
     opener_ = std::move(opener);
+}
+
+void MovieEngine::setAudioSinkFactory(audio::AudioSinkFactory factory) {
+    sinkFactory_ = std::move(factory);
 }
 
 void MovieEngine::setOverlayPainter(OverlayPainter painter) {
@@ -247,6 +265,8 @@ void MovieEngine::startOpen(uint64_t generation) {
                 const int32_t count = result->source->info().frameCount;
                 result->frame = std::clamp(initial, 0, std::max(0, count - 1));
                 result->frameRead = result->source->readBgr(result->frame, result->bgr);
+                // A movie without a sound track it can play is simply silent.
+                result->sound = audio::SoundDecoder::open(path);
             }
         } catch (const std::exception& e) {
             result->source.reset();
@@ -276,6 +296,8 @@ void MovieEngine::finishOpen(uint64_t generation, const std::shared_ptr<OpenResu
         QString description = describe(code, fileName_, -1, result->message);
         if (code != kErrInternal && !result->message.empty())
             description += QString(" (%1)").arg(QString::fromStdString(result->message));
+        // Positions and selections asked for this movie go with it.
+        pendingStart_ = pendingEnd_ = pendingPosition_ = Pending{};
         updateConsole();
         reportError(code, description);
         if (self) emit openComplete();
@@ -284,6 +306,9 @@ void MovieEngine::finishOpen(uint64_t generation, const std::shared_ptr<OpenResu
 
     source_ = std::move(result->source);
     info_ = source_->info();
+    if (result->sound)
+        sound_ = std::make_unique<MovieSound>(
+            std::move(result->sound), info_.fps() > 0.0 ? info_.fps() : kFallbackFps, sinkFactory_);
     const int32_t last = std::max(0, info_.frameCount - 1);
     selStart_ = pendingStart_.set ? clampFrame(fromUnits(pendingStart_.value)) : 0;
     selEnd_ = pendingEnd_.set ? clampFrame(fromUnits(pendingEnd_.value)) : last;
@@ -312,6 +337,8 @@ void MovieEngine::clearMovie() {
     clock_.halt();
     tickTimer_.stop();
     eventTimer_.stop();
+    stopSound();
+    sound_.reset();
     const int32_t old = state_;
     source_.reset();
     info_ = video::MovieInfo{};
@@ -396,13 +423,17 @@ double MovieEngine::CurrentPosition() const {
     return toUnits(position_);
 }
 
-void MovieEngine::setCurrentPosition(double position) {
+bool MovieEngine::setCurrentPosition(double position) {
     if (state_ == kNotLoaded) {
+        // Kept for the movie being opened; with none, or after it failed to open, there is
+        // nothing to position.
+        if (!opening_) return false;
         pendingPosition_ = {true, position};
-        return;
+        return true;
     }
     setPosition(clampFrame(fromUnits(position)), true);
     if (state_ == kRunning) restartClock();
+    return true;
 }
 
 void MovieEngine::setPosition(int32_t frame, bool notify) {
@@ -452,6 +483,18 @@ bool MovieEngine::setPlayCount(int32_t count) {
     return true;
 }
 
+bool MovieEngine::setVolume(double volume) {
+    if (!(volume >= 0.0 && volume <= 1.0)) return false;
+    volume_ = volume;
+    if (sound_) sound_->setVolume(mute_ ? 0.0 : volume_);
+    return true;
+}
+
+void MovieEngine::setMute(bool on) {
+    mute_ = on;
+    if (sound_) sound_->setVolume(mute_ ? 0.0 : volume_);
+}
+
 bool MovieEngine::setRate(double rate) {
     if (!(rate > 0.0) || !std::isfinite(rate)) return false;
     rate_ = rate;
@@ -487,7 +530,42 @@ void MovieEngine::restartClock() {
     runFrom_ = position_;
     const double fps = (info_.fps() > 0.0 ? info_.fps() : kFallbackFps) * rate_;
     clock_.start(PlaybackClock::Clock::now(), fps);
+    startSound();
     scheduleTick();
+}
+
+void MovieEngine::startSound() {
+    soundLeads_ = false;
+    soundTimer_.stop();
+    if (!sound_) return;
+    // The sound plays at the movie's own rate only; at any other rate it is muted.
+    if (rate_ != 1.0) {
+        sound_->stop();
+        return;
+    }
+    sound_->setVolume(mute_ ? 0.0 : volume_);
+    soundLeads_ = sound_->start(runFrom_, selectionFirst(), selectionLast(), playsLeft_);
+    if (soundLeads_) soundTimer_.start();
+}
+
+void MovieEngine::stopSound() {
+    soundLeads_ = false;
+    soundTimer_.stop();
+    if (sound_) sound_->stop();
+}
+
+bool MovieEngine::followSound() {
+    if (!soundLeads_ || !sound_ || state_ != kRunning || !clock_.running()) return false;
+    sound_->pump();
+    const auto now = PlaybackClock::Clock::now();
+    const std::optional<double> heard = sound_->heardSeconds(now);
+    if (!heard) {
+        // The output failed or stuck: the picture goes on by the steady clock from here.
+        stopSound();
+        return false;
+    }
+    const double tolerance = std::min(kFollowToleranceSeconds, 0.5 / clock_.framesPerSecond());
+    return clock_.follow(now, *heard, tolerance);
 }
 
 void MovieEngine::scheduleTick() {
@@ -528,6 +606,9 @@ void MovieEngine::Pause() {
     }
     clock_.halt();
     tickTimer_.stop();
+    soundLeads_ = false;
+    soundTimer_.stop();
+    if (sound_) sound_->pause();
     setState(kPaused);
 }
 
@@ -535,12 +616,16 @@ void MovieEngine::Stop() {
     if (state_ == kNotLoaded || state_ == kStopped) return;
     clock_.halt();
     tickTimer_.stop();
+    stopSound();
     setState(kStopped);
 }
 
 void MovieEngine::finishPlayback() {
     clock_.halt();
     tickTimer_.stop();
+    soundLeads_ = false;
+    soundTimer_.stop();
+    if (sound_) sound_->finish(); // the last frame's sound is heard to its end
     QPointer<MovieEngine> self(this);
     setState(kStopped);
     if (self && autoRewind_ && state_ == kStopped) setPosition(selectionFirst(), true);
@@ -548,6 +633,7 @@ void MovieEngine::finishPlayback() {
 
 void MovieEngine::onTick() {
     if (state_ != kRunning || !clock_.running()) return;
+    if (soundLeads_) followSound();
     const int64_t periods = clock_.periodsAt(PlaybackClock::Clock::now());
     const int32_t first = selectionFirst(), last = selectionLast();
     const PlaybackStep step = playbackStepAt(periods, runFrom_, first, last, playsLeft_);

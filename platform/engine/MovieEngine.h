@@ -12,6 +12,13 @@
 // except the opening of a movie, which runs on a worker thread and reports back on the widget's
 // thread. Every signal is emitted on the widget's thread.
 //
+// Sound: the first audio track of a movie plays with the picture through an audio output (the
+// default device unless setAudioSinkFactory says otherwise). While it plays, the picture follows
+// the sound heard; at rates other than 1.0 the sound is muted and the picture keeps the steady
+// clock. A movie without sound, no output device or an output that fails or sticks midway
+// mean silent playback by the steady clock, without an error event. Volume and Mute are the
+// engine's own settings and are not part of the saved state.
+//
 // Positions: with DisplayMode 1 (frames, the default) every position, selection and duration is
 // a frame number (0 .. Duration-1 for positions); with DisplayMode 0 they are seconds.
 //
@@ -48,6 +55,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/audio/AudioSink.h"
 #include "platform/engine/PlaybackClock.h"
 
 class QMenu;
@@ -57,6 +65,7 @@ namespace qxm::engine {
 
 class VideoRenderer;
 class ControlConsole;
+class MovieSound;
 class FullScreenView;
 struct OpenJob;
 
@@ -125,7 +134,9 @@ public:
     void setFileName(const QString& name); // non-empty: opens asynchronously; empty: clears
     double Duration() const;               // frame count (or seconds)
     double CurrentPosition() const;
-    void setCurrentPosition(double position); // clamped to the movie; shows exactly that frame
+    // Clamped to the movie; shows exactly that frame. While a movie opens the position waits
+    // for it; false when no movie is loaded or being opened.
+    bool setCurrentPosition(double position);
     int32_t PlayCount() const { return playCount_; }
     bool setPlayCount(int32_t count); // 0 repeats without end, n >= 1 plays n times
     double SelectionStart() const;
@@ -153,6 +164,10 @@ public:
     void setFullScreenMode(bool on);
     bool AutoRewind() const { return autoRewind_; }
     void setAutoRewind(bool on) { autoRewind_ = on; }
+    double Volume() const { return volume_; }
+    bool setVolume(double volume); // 0.0 (silent) to 1.0 (as recorded)
+    bool Mute() const { return mute_; }
+    void setMute(bool on);
 
     // For callers and tests.
     VideoRenderer* renderer() const { return renderer_; }
@@ -167,6 +182,11 @@ public:
     QSize pictureSizeFor(int32_t mode) const;
     // Replaces how movies are opened (tests); null restores FrameSource::open.
     void setSourceOpener(SourceOpener opener);
+    // Where the sound goes from the next opened movie on (tests, benchmarks); null restores
+    // the default audio device.
+    void setAudioSinkFactory(audio::AudioSinkFactory factory);
+    bool hasSound() const { return sound_ != nullptr; } // the open movie has a playable track
+    bool soundLeads() const { return soundLeads_; }     // the running picture follows the sound
 
 signals:
     void stateChange(int oldState, int newState);
@@ -204,6 +224,9 @@ private:
     void scheduleTick();
     void onTick();
     void finishPlayback();
+    void startSound();
+    void stopSound();
+    bool followSound(); // true when the picture's clock moved to the sound
 
     int32_t clampFrame(double frame) const;
     double toUnits(int32_t frame) const;
@@ -257,6 +280,13 @@ private:
     int64_t passesSeen_ = 0; // passes already acted on since the clock started
     QTimer tickTimer_;
     QTimer eventTimer_;
+
+    audio::AudioSinkFactory sinkFactory_;
+    std::unique_ptr<MovieSound> sound_; // the open movie's sound track, null without one
+    bool soundLeads_ = false;
+    double volume_ = 1.0;
+    bool mute_ = false;
+    QTimer soundTimer_;        // keeps the output supplied between frames
     std::vector<uint8_t> bgr_; // decode buffer
 
     QRect ownRendererGeometry_, ownConsoleGeometry_; // where layoutChildren put them

@@ -1,5 +1,6 @@
 #include "platform/engine/PlaybackClock.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qxm::engine {
@@ -19,6 +20,15 @@ PlaybackClock::Clock::time_point PlaybackClock::dueTime(int64_t n) const {
     if (fps_ <= 0.0) return t0_;
     const auto offset = std::chrono::duration<double>(double(n) / fps_);
     return t0_ + std::chrono::ceil<Clock::duration>(offset);
+}
+
+bool PlaybackClock::follow(Clock::time_point now, double elapsedSeconds, double toleranceSeconds) {
+    if (fps_ <= 0.0 || !std::isfinite(elapsedSeconds)) return false;
+    const double own = std::chrono::duration<double>(now - t0_).count();
+    if (std::abs(own - elapsedSeconds) <= toleranceSeconds) return false;
+    t0_ = now - std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double>(std::max(0.0, elapsedSeconds)));
+    return true;
 }
 
 PlaybackStep playbackStepAt(int64_t periods, int32_t from, int32_t first, int32_t last,

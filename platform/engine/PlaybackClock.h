@@ -21,6 +21,10 @@ public:
     // When period `n` begins.
     Clock::time_point dueTime(int64_t n) const;
     double framesPerSecond() const { return fps_; }
+    // Follows another clock (the sound heard so far): when the seconds elapsed since start by
+    // this clock and `elapsedSeconds` differ by more than `toleranceSeconds`, the start moves so
+    // that they agree. Returns true when it moved.
+    bool follow(Clock::time_point now, double elapsedSeconds, double toleranceSeconds);
 
 private:
     Clock::time_point t0_{};

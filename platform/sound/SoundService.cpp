@@ -9,6 +9,7 @@ struct ServiceState {
     std::mutex mutex;
     std::vector<SoundRequest> requests;
     SoundHandler handler;
+    SoundHandler player;
 };
 
 ServiceState& service() {
@@ -25,7 +26,7 @@ bool playSound(const std::string& file, bool async, bool noDefault) {
     {
         const std::lock_guard lock(s.mutex);
         s.requests.push_back(request);
-        handler = s.handler;
+        handler = s.handler ? s.handler : s.player;
     }
     return handler ? handler(request) : true;
 }
@@ -47,6 +48,13 @@ SoundHandler setSoundHandler(SoundHandler handler) {
     const std::lock_guard lock(s.mutex);
     std::swap(s.handler, handler);
     return handler;
+}
+
+SoundHandler setSoundPlayer(SoundHandler player) {
+    ServiceState& s = service();
+    const std::lock_guard lock(s.mutex);
+    std::swap(s.player, player);
+    return player;
 }
 
 } // namespace qxm::sound

@@ -1,8 +1,10 @@
 #pragma once
-// The sound service: plays a sound file for the process. Until real playback arrives, the
-// service keeps every request it is given, so callers can be checked for what they asked.
+// The sound service: plays a sound file for the process. It also keeps every request it is
+// given, so callers can be checked for what they asked.
 //
-// A request with an empty file stops whatever sound is playing.
+// A request with an empty file stops whatever sound is playing. The playing itself is done by a
+// player that the Qt part of the platform installs (audio/SoundFilePlayer: WAV and other files
+// the movie decoder reads, on the default audio device); without one, requests are only kept.
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,9 +26,15 @@ bool playSound(const std::string& file, bool async, bool noDefault);
 std::vector<SoundRequest> requests();
 void clearRequests();
 
-// Replaces what a request does after it has been recorded (tests, a later real player); an
-// empty handler restores recording only. Returns the previous handler.
+// Replaces what a request does after it has been recorded (tests): while a handler is set it
+// decides the result and the player is not asked. An empty handler restores the player.
+// Returns the previous handler.
 using SoundHandler = std::function<bool(const SoundRequest&)>;
 SoundHandler setSoundHandler(SoundHandler handler);
+
+// The player that plays recorded requests when no handler is set; it returns false when the
+// sound cannot be played (a missing file: nothing is heard, no default sound). Returns the
+// previous player.
+SoundHandler setSoundPlayer(SoundHandler player);
 
 } // namespace qxm::sound

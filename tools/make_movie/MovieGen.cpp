@@ -177,8 +177,10 @@ public:
             if (!fillFrame(bgr, error)) return false;
             frame_->pts = n;
             if (!encode(frame_.get(), error)) return false;
+            if (aenc_ && !addTone(n, error)) return false;
         }
         if (!encode(nullptr, error)) return false;
+        if (aenc_ && !finishTone(error)) return false;
         const int rc = av_write_trailer(fmt_.get());
         if (rc < 0) return fail(error, "cannot finish the file: " + avError(rc));
         return true;
@@ -206,12 +208,15 @@ private:
         enc_->time_base = AVRational{1, recipe_.fps};
         enc_->framerate = AVRational{recipe_.fps, 1};
         enc_->thread_count = 1;
-        enc_->gop_size = 12;
+        enc_->gop_size = recipe_.gop;
         enc_->max_b_frames = setup_.bFrames;
         if (setup_.codec != AV_CODEC_ID_RAWVIDEO && setup_.codec != AV_CODEC_ID_H264) {
             enc_->flags |= AV_CODEC_FLAG_QSCALE;
             enc_->global_quality = FF_QP2LAMBDA * 3;
         }
+        // Long groups: key frames by count only, none added where the picture changes much.
+        if (recipe_.gop > 12)
+            av_opt_set_int(enc_.get(), "sc_threshold", 1000000000, AV_OPT_SEARCH_CHILDREN);
         if (setup_.codec == AV_CODEC_ID_H264) {
             av_opt_set(enc_->priv_data, "preset", "veryfast", 0);
             av_opt_set(enc_->priv_data, "crf", "18", 0);
@@ -230,6 +235,7 @@ private:
         rc = avcodec_parameters_from_context(stream_->codecpar, enc_.get());
         if (rc < 0) return fail(error, "cannot set the stream up: " + avError(rc));
 
+        if (recipe_.toneRate > 0 && !openTone(error)) return false;
         if (!(fmt_->oformat->flags & AVFMT_NOFILE)) {
             rc = avio_open(&fmt_->pb, path_.c_str(), AVIO_FLAG_WRITE);
             if (rc < 0) return fail(error, "cannot create " + path_ + ": " + avError(rc));
@@ -299,6 +305,90 @@ private:
             if (rc < 0) return fail(error, "cannot write a frame: " + avError(rc));
         }
     }
+
+    // The tone track: mono 16-bit samples, PCM or MPEG layer II (MPEG kinds).
+    bool openTone(std::string& error) {
+        const bool mpeg = std::string(setup_.muxer) == "mpeg" || std::string(setup_.muxer) == "vob";
+        const AVCodec* codec = avcodec_find_encoder(mpeg ? AV_CODEC_ID_MP2 : AV_CODEC_ID_PCM_S16LE);
+        if (!codec) return fail(error, "no encoder for the tone track");
+        aenc_.reset(avcodec_alloc_context3(codec));
+        if (!aenc_) return fail(error, "out of memory");
+        aenc_->sample_fmt = AV_SAMPLE_FMT_S16;
+        aenc_->sample_rate = recipe_.toneRate;
+        av_channel_layout_default(&aenc_->ch_layout, 1);
+        aenc_->time_base = AVRational{1, recipe_.toneRate};
+        if (mpeg) aenc_->bit_rate = 128000;
+        if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) aenc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        int rc = avcodec_open2(aenc_.get(), codec, nullptr);
+        if (rc < 0) return fail(error, "cannot open the tone encoder: " + avError(rc));
+        astream_ = avformat_new_stream(fmt_.get(), nullptr);
+        if (!astream_) return fail(error, "out of memory");
+        astream_->time_base = aenc_->time_base;
+        rc = avcodec_parameters_from_context(astream_->codecpar, aenc_.get());
+        if (rc < 0) return fail(error, "cannot set the tone stream up: " + avError(rc));
+        aframe_.reset(av_frame_alloc());
+        if (!aframe_) return fail(error, "out of memory");
+        return true;
+    }
+
+    // Adds frame n's stretch of the tone and encodes every whole block.
+    bool addTone(int n, std::string& error) {
+        const int64_t rate = recipe_.toneRate, fps = recipe_.fps;
+        const int64_t from = int64_t(n) * rate / fps, to = int64_t(n + 1) * rate / fps;
+        const double step = 2.0 * M_PI * toneFrequency(n) / double(rate);
+        for (int64_t i = from; i < to; ++i) {
+            tone_.push_back(int16_t(std::lround(16383.0 * std::sin(phase_))));
+            phase_ = std::fmod(phase_ + step, 2.0 * M_PI);
+        }
+        const size_t block = aenc_->frame_size > 0 ? size_t(aenc_->frame_size) : tone_.size();
+        while (!tone_.empty() && tone_.size() >= block)
+            if (!encodeTone(block, error)) return false;
+        return true;
+    }
+
+    bool finishTone(std::string& error) {
+        if (!tone_.empty()) {
+            const size_t block = aenc_->frame_size > 0 ? size_t(aenc_->frame_size) : tone_.size();
+            tone_.resize(block, 0); // the last block filled up with silence
+            if (!encodeTone(block, error)) return false;
+        }
+        return sendTone(nullptr, error);
+    }
+
+    bool encodeTone(size_t count, std::string& error) {
+        av_frame_unref(aframe_.get());
+        aframe_->format = AV_SAMPLE_FMT_S16;
+        aframe_->sample_rate = recipe_.toneRate;
+        aframe_->nb_samples = int(count);
+        av_channel_layout_default(&aframe_->ch_layout, 1);
+        if (av_frame_get_buffer(aframe_.get(), 0) < 0) return fail(error, "out of memory");
+        std::copy_n(tone_.begin(), count, reinterpret_cast<int16_t*>(aframe_->data[0]));
+        tone_.erase(tone_.begin(), tone_.begin() + count);
+        aframe_->pts = toneWritten_;
+        toneWritten_ += int64_t(count);
+        return sendTone(aframe_.get(), error);
+    }
+
+    bool sendTone(AVFrame* frame, std::string& error) {
+        int rc = avcodec_send_frame(aenc_.get(), frame);
+        if (rc < 0) return fail(error, "encoding the tone failed: " + avError(rc));
+        for (;;) {
+            rc = avcodec_receive_packet(aenc_.get(), pkt_.get());
+            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
+            if (rc < 0) return fail(error, "encoding the tone failed: " + avError(rc));
+            av_packet_rescale_ts(pkt_.get(), aenc_->time_base, astream_->time_base);
+            pkt_->stream_index = astream_->index;
+            rc = av_interleaved_write_frame(fmt_.get(), pkt_.get());
+            if (rc < 0) return fail(error, "cannot write the tone: " + avError(rc));
+        }
+    }
+
+    qxm::video::av::Codec aenc_;
+    qxm::video::av::Frame aframe_;
+    AVStream* astream_ = nullptr;
+    std::vector<int16_t> tone_; // samples not yet encoded
+    double phase_ = 0.0;
+    int64_t toneWritten_ = 0;
 
     std::string path_;
     const MovieRecipe& recipe_;
@@ -390,6 +480,11 @@ bool validate(const MovieRecipe& movieRecipe, std::string& error) {
         error = "frame count must be between 1 and " + std::to_string(kMaxFrames);
         return false;
     }
+    if (movieRecipe.toneRate != 0 &&
+        (movieRecipe.toneRate < 8000 || movieRecipe.toneRate > 96000)) {
+        error = "tone rate must be 0 or between 8000 and 96000 samples a second";
+        return false;
+    }
     if (!movieRecipe.dropped.empty()) {
         const auto& d = movieRecipe.dropped;
         if (setup->extension != std::string(".avi") || setup->bFrames != 0) {
@@ -404,6 +499,10 @@ bool validate(const MovieRecipe& movieRecipe, std::string& error) {
             error = "dropped frames must be ascending, distinct, from 1 to the last frame but one";
             return false;
         }
+    }
+    if (movieRecipe.gop < 1 || movieRecipe.gop > 1000) {
+        error = "key frame distance must be between 1 and 1000";
+        return false;
     }
     const bool mpeg =
         setup->codec == AV_CODEC_ID_MPEG1VIDEO || setup->codec == AV_CODEC_ID_MPEG2VIDEO;
@@ -609,6 +708,37 @@ bool readTruth(const std::string& path, std::vector<Rect>& rects, std::string& e
         rects.push_back(r);
     }
     return true;
+}
+
+double toneFrequency(int frame) {
+    return 600.0 + 200.0 * (((frame % kToneFrames) + kToneFrames) % kToneFrames);
+}
+
+int toneFrameOf(const int16_t* samples, int count, int rate) {
+    if (!samples || rate <= 0 || count < rate / 200) return -1; // under 5 ms
+    // Goertzel power of each frame's frequency over the stretch.
+    double best = 0.0, total = 0.0;
+    int bestFrame = -1;
+    for (int i = 0; i < count; ++i)
+        total += double(samples[i]) * samples[i];
+    for (int f = 0; f < kToneFrames; ++f) {
+        const double w = 2.0 * M_PI * toneFrequency(f) / rate;
+        const double c = 2.0 * std::cos(w);
+        double s1 = 0.0, s2 = 0.0;
+        for (int i = 0; i < count; ++i) {
+            const double s0 = samples[i] + c * s1 - s2;
+            s2 = s1;
+            s1 = s0;
+        }
+        const double power = s1 * s1 + s2 * s2 - c * s1 * s2;
+        if (power > best) {
+            best = power;
+            bestFrame = f;
+        }
+    }
+    // A tone puts about count/2 of the stretch's energy into its bin; silence or noise does not.
+    if (total <= 0.0 || best < 0.1 * total * count / 2.0) return -1;
+    return bestFrame;
 }
 
 } // namespace qxm::moviegen

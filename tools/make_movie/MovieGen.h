@@ -38,10 +38,22 @@ struct MovieRecipe {
     uint32_t seed = 1;
     int objectWidth = 0;  // 0: a fifth of the width
     int objectHeight = 0; // 0: a quarter of the height
+    int gop = 12;         // frames from one key frame to the next (coded kinds)
+    // A tone track: 0 for none, else its samples a second (mono, 16-bit PCM; MPEG layer II in
+    // the MPEG kinds). The tone's frequency during frame n is toneFrequency(n).
+    int toneRate = 0;
     // Frames whose pictures a capture dropped (AVI kinds; ascending, frame 0 never): the file
     // holds an empty index entry for each, and the picture before stands for it.
     std::vector<int> dropped;
 };
+
+// The tone of frame n: 600 Hz + 200 Hz * (n mod 16), so a short stretch of the sound tells
+// which frame it belongs to (up to a multiple of 16 frames).
+constexpr int kToneFrames = 16;
+double toneFrequency(int frame);
+// The frame (mod kToneFrames) whose tone is strongest in `count` mono samples at `rate`, or -1
+// when the stretch is too short or silent. Reliable from about a quarter of a 25 fps frame on.
+int toneFrameOf(const int16_t* samples, int count, int rate);
 
 struct KindInfo {
     std::string name;      // e.g. "avi-mpeg4"

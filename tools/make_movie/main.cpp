@@ -36,11 +36,14 @@ void usage(FILE* to) {
                      "  --path P        straight, curved, pause or leave (default straight)\n"
                      "  --speed S       pixels a frame along the path (default 2)\n"
                      "  --seed N        texture seed (default 1)\n"
+                     "  --gop N         frames from one key frame to the next (default 12)\n"
                      "  --object WxH    object size (default a fifth of the width by a quarter of\n"
                      "                  the height)\n"
                      "  --drop N,M,...  AVI kinds: frames a capture dropped (empty index entries;\n"
                      "                  the picture before stands for each)\n"
                      "  --truth FILE    truth file (default OUTPUT.truth)\n"
+                     "  --tone RATE     add a tone track of RATE samples a second (e.g. 48000);\n"
+                     "                  frame n sounds at 600 + 200 * (n mod 16) Hz\n"
                      "  --list-kinds    list the kinds and whether each can be written here\n"
                      "  --help          this text\n"
                      "  --version       the version\n"
@@ -113,6 +116,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--fps") {
             if (!value(v) || !parseInt(v, 1, 120, movieRecipe.fps))
                 return bad("--fps needs a number from 1 to 120");
+        } else if (arg == "--gop") {
+            if (!value(v) || !parseInt(v, 1, 1000, movieRecipe.gop))
+                return bad("--gop needs a number from 1 to 1000");
         } else if (arg == "--seed") {
             int seed = 0;
             if (!value(v) || !parseInt(v, 0, 2147483647, seed))
@@ -126,6 +132,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--path") {
             if (!value(v) || !parsePath(v, movieRecipe.path))
                 return bad("--path needs straight, curved, pause or leave");
+        } else if (arg == "--tone") {
+            if (!value(v) || !parseInt(v, 8000, 96000, movieRecipe.toneRate))
+                return bad("--tone needs a sample rate from 8000 to 96000");
         } else if (arg == "--drop") {
             if (!value(v)) return bad("--drop needs frame numbers");
             std::string list = v;

@@ -1,5 +1,7 @@
 #include "platform/engine/PlaybackClock.h"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 using namespace qxm::engine;
@@ -41,6 +43,24 @@ TEST(PlaybackClock, RateScalesThePeriodsAndHaltStops) {
     PlaybackClock refused;
     refused.start(t0, -3.0);
     EXPECT_FALSE(refused.running());
+}
+
+TEST(PlaybackClock, FollowsAnotherClockBeyondTheTolerance) {
+    PlaybackClock clock;
+    EXPECT_FALSE(clock.follow(t0, 1.0, 0.01)); // not running
+    clock.start(t0, 25.0);
+    // Within the tolerance nothing moves.
+    EXPECT_FALSE(clock.follow(t0 + milliseconds(1000), 0.995, 0.01));
+    EXPECT_EQ(clock.periodsAt(t0 + milliseconds(1000)), 25);
+    // The other clock is behind (the sound started late): the periods wait for it.
+    EXPECT_TRUE(clock.follow(t0 + milliseconds(1000), 0.5, 0.01));
+    EXPECT_EQ(clock.periodsAt(t0 + milliseconds(1000)), 12);
+    EXPECT_EQ(clock.periodsAt(t0 + milliseconds(1500)), 25);
+    // Ahead: the periods jump to it; a bad reading changes nothing.
+    EXPECT_TRUE(clock.follow(t0 + milliseconds(1500), 2.0, 0.01));
+    EXPECT_EQ(clock.periodsAt(t0 + milliseconds(1500)), 50);
+    EXPECT_FALSE(clock.follow(t0 + milliseconds(1500), std::nan(""), 0.01));
+    EXPECT_EQ(clock.periodsAt(t0 + milliseconds(1500)), 50);
 }
 
 TEST(PlaybackStep, WithinOnePassShowsFramesFromTheStartFrame) {

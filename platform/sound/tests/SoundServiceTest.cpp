@@ -30,3 +30,21 @@ TEST(SoundService, HandlerDecidesTheResultAfterTheRequestIsRecorded) {
     EXPECT_TRUE(qxm::sound::playSound("again.wav", true, true));
     EXPECT_EQ(seen.size(), 1u);
 }
+
+TEST(SoundService, PlayerPlaysRecordedRequestsUnlessAHandlerIsSet) {
+    qxm::sound::clearRequests();
+    std::vector<std::string> played;
+    auto previousPlayer = qxm::sound::setSoundPlayer([&](const SoundRequest& r) {
+        played.push_back(r.file);
+        return !r.file.empty() && r.file != "missing.wav";
+    });
+    EXPECT_TRUE(qxm::sound::playSound("click.wav", true, true));
+    EXPECT_FALSE(qxm::sound::playSound("missing.wav", true, true));
+    auto previousHandler = qxm::sound::setSoundHandler([](const SoundRequest&) { return true; });
+    EXPECT_TRUE(qxm::sound::playSound("missing.wav", true, true)); // the handler decides
+    qxm::sound::setSoundHandler(previousHandler);
+    qxm::sound::setSoundPlayer(previousPlayer);
+    EXPECT_EQ(played, (std::vector<std::string>{"click.wav", "missing.wav"}));
+    EXPECT_EQ(qxm::sound::requests().size(), 3u);
+    qxm::sound::clearRequests();
+}
