@@ -232,7 +232,8 @@ std::string CQXMovieCtrl::ResolveMoviePath(const std::string& path) const {
 }
 
 void CQXMovieCtrl::Seek(std::int32_t frame) {
-    if (engine_) engine_->setCurrentPosition(double(frame));
+    // A movie that failed to open (or none) has no position to go to.
+    if (engine_ && !engine_->setCurrentPosition(double(frame))) throw ComError::code(E_UNEXPECTED);
     setModified();
 }
 

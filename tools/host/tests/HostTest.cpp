@@ -259,6 +259,15 @@ TEST_F(Host, HostileInputIsRefusedAndNamed) {
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_NE(r.err.find("_ExtentX 600000 is out of range"), std::string::npos) << r.err;
 
+    // A movie that failed to open has no position to go to.
+    std::ofstream(dir_ + "/broken.avi") << "not a movie";
+    r = host({QString::fromStdString("MovieFile=" + dir_ + "/broken.avi")},
+             "wait OnError 20000\nset CurrentPosition 5\nget CurrentPosition\nget Duration\n"
+             "quit\n");
+    EXPECT_EQ(r.replies(), (std::vector<std::string>{"ok", "error 0x8000FFFF Catastrophic failure",
+                                                     "ok 0", "ok 0"}))
+        << r.all();
+
     std::ofstream(dir_ + "/clip.obj") << "MaxObject=1\n\n[OBJ1:x:0-9:2]\n0:1,2,3;\n";
     r = host({QString::fromStdString("MovieFile=" + movie_)}, "quit\n");
     EXPECT_EQ(r.exitCode, 5);
