@@ -1,6 +1,7 @@
 // The command line of qxmanchor.
 #include "QxmVersion.h"
 #include "tools/anchor/Commands.h"
+#include "tools/anchor/Publish.h"
 #include "tools/anchor/Text.h"
 #include "tools/anchor/ToolText.h"
 
@@ -17,7 +18,7 @@ namespace {
 struct Arguments {
     std::string command;
     std::vector<std::string> files;
-    std::optional<std::string> to, from, movie, output, origin;
+    std::optional<std::string> to, from, movie, output, origin, format;
     bool frames = false;
 };
 
@@ -56,6 +57,8 @@ bool parse(int argc, char** argv, Arguments& a, std::string& why) {
             slot = &a.output;
         else if (arg == "--origin")
             slot = &a.origin;
+        else if (arg == "--format")
+            slot = &a.format;
         if (slot) {
             if (inlineValue) {
                 *slot = *inlineValue;
@@ -178,6 +181,36 @@ int importCommand(const Arguments& a, std::FILE* out, std::FILE* err) {
     return kExitOk;
 }
 
+int publishCommand(const Arguments& a, std::FILE* out, std::FILE* err) {
+    if (!a.output || *a.output == "-") return usage(err, text::kPublishNeedsOutput);
+    PublishOptions options;
+    options.movie = a.files.front();
+    options.outDir = *a.output;
+    options.playerScript = defaultPlayerScript();
+    if (a.format) {
+        options.format = parsePublishFormat(*a.format);
+        if (!options.format)
+            return usage(err, fill(text::kUnknownFormat, {*a.format, text::kPublishFormats}));
+    }
+    PublishResult result;
+    std::vector<std::string> warnings;
+    std::string error;
+    const bool ok = publishMovie(options, result, warnings, error);
+    report(err, warnings);
+    if (!ok) return failure(err, error);
+    const std::string rate =
+        result.fpsDen == 1 ? std::to_string(result.fpsNum)
+                           : std::to_string(result.fpsNum) + "/" + std::to_string(result.fpsDen);
+    std::fprintf(
+        out, "%s\n",
+        fill(text::kPublished,
+             {result.videoFile, std::to_string(result.frames), std::to_string(result.width),
+              std::to_string(result.height), rate, result.sound ? text::kPublishedSound : "",
+              std::to_string(result.anchors), result.pageFile})
+            .c_str());
+    return kExitOk;
+}
+
 } // namespace
 
 int runTool(int argc, char** argv, std::FILE* out, std::FILE* err) {
@@ -201,6 +234,13 @@ int runTool(int argc, char** argv, std::FILE* out, std::FILE* err) {
         return usage(err, fill(a.files.empty() ? text::kNoFile : text::kOneFile, {a.command}));
 
     std::string wrong;
+    if (a.format && a.command != "publish")
+        return usage(err, fill(text::kOptionNotFor, {"--format", a.command}));
+    if (a.command == "publish") {
+        if (!(wrong = misplaced(a, false, false, false, true, false, false)).empty())
+            return usage(err, fill(text::kOptionNotFor, {wrong, a.command}));
+        return publishCommand(a, out, err);
+    }
     if (a.command == "check") {
         if (!(wrong = misplaced(a, false, false, false, false, false, false)).empty())
             return usage(err, fill(text::kOptionNotFor, {wrong, a.command}));

@@ -11,6 +11,7 @@ inline constexpr const char* kUsage =
     "       qxmanchor export --to FORMAT FILE.obj [--frames] [--movie MOVIE] [--origin N]"
     " [-o OUT]\n"
     "       qxmanchor import --from FORMAT IN -o FILE.obj [--origin N]\n"
+    "       qxmanchor publish MOVIE -o DIR [--format mp4|webm]\n"
     "       qxmanchor --help | --version\n";
 
 inline constexpr const char* kHelp =
@@ -24,6 +25,11 @@ inline constexpr const char* kHelp =
     "  export  write the anchors in another format (to standard output unless -o OUT)\n"
     "  import  read boxes of another format and write them as anchor object file FILE.obj\n"
     "          through the editor's writer, keeping the key frames the player control needs\n"
+    "  publish for the web: MOVIE (a movie or a Movie Object File) re-encoded with the same\n"
+    "          frames at a constant rate (H.264 in MP4, or VP9 in WebM with --format webm)\n"
+    "          and with its sound (AAC or Opus),\n"
+    "          its anchor object file beside it, qxm-movie.js and an index.html that plays\n"
+    "          them with <qxm-movie>, all in DIR; serve DIR with any static web server\n"
     "\n"
     "Export formats (--to):\n"
     "  json    anchors, ranges and key frames; with --frames every frame too\n"
@@ -44,7 +50,8 @@ inline constexpr const char* kHelp =
     "               frame rate and frame count; cvat, webvtt and coco need it\n"
     "  --origin N   movie frame of anchor frame 0 (default 0, or a Movie Object File's\n"
     "               StartFrame); exported frames are movie frames, imported ones lose N\n"
-    "  -o OUT       the file to write\n"
+    "  -o OUT       the file to write (publish: the folder)\n"
+    "  --format F   publish: mp4 (default) or webm\n"
     "\n"
     "Rectangles are left,top,right,bottom in movie pixels, right and bottom outside.\n"
     "Exit status: 0 done (check: no problem), 1 problems or failure, 2 bad command line.\n";
@@ -294,5 +301,66 @@ inline constexpr const char* kJsonWantObject = "expected an anchor object";
 inline constexpr const char* kJsonFrameShape =
     "a frame is [frame, left, top, right, bottom], whole numbers in the 32-bit range";
 inline constexpr const char* kJsonAnchorLabel = "anchor {}";
+
+// Publishing for the web.
+inline constexpr const char* kPublishFormats = "mp4, webm";
+inline constexpr const char* kPublishNeedsOutput = "publish needs -o DIR";
+inline constexpr const char* kPublished =
+    "published {}: {} frames, {}x{}, {} frames a second{}; {} anchors; open {} through a web "
+    "server";
+inline constexpr const char* kPublishedSound = ", with sound";
+inline constexpr const char* kPublishNoEncoder = "this FFmpeg has no {} encoder";
+inline constexpr const char* kPublishEncodeFailed = "encoding failed: {}";
+inline constexpr const char* kPublishSoundFailed = "the sound track cannot be carried over: {}";
+inline constexpr const char* kPublishRefusedAnchors =
+    "{}:{}: the web player refuses this anchor object file as the player control does; "
+    "qxmanchor check {} tells why";
+inline constexpr const char* kPublishNoAnchorFile =
+    "{} has no anchor object file: the movie is published without anchors";
+inline constexpr const char* kPublishOddSize =
+    "H.264 needs an even picture size, the movie is {}x{}: publish with --format webm";
+inline constexpr const char* kPublishChoseWebM =
+    "the picture is {}x{}, which H.264 cannot take: writing VP9 in WebM instead";
+inline constexpr const char* kPublishNoPlayer =
+    "the web player qxm-movie.js is missing (looked for {}; QXM_WEB_PLAYER names another)";
+inline constexpr const char* kPublishFrameUnreadable = "frame {} of {} cannot be decoded";
+inline constexpr const char* kPublishFrameCount =
+    "{} holds {} frames instead of {}: the published movie would not be frame exact";
+
+// The published page: the title, then the title again and the element.
+inline constexpr const char* kPublishPageHead = R"(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>{}</title>
+<script type="module" src="qxm-movie.js"></script>
+<style>
+body { font-family: sans-serif; margin: 2em; background: #f4f4f4; color: #222; }
+#events { font-family: monospace; white-space: pre-line; min-height: 8em; }
+</style>
+</head>
+)";
+inline constexpr const char* kPublishPageBody = R"(<body>
+<h1>{}</h1>
+{}
+<p>Point at an anchor and click it. Keyboard: Tab moves between the anchors of the frame shown,
+Enter activates one, Space plays and pauses.</p>
+<h2>Events</h2>
+<div id="events" aria-live="polite"></div>
+<script type="module">
+const movie = document.querySelector('qxm-movie');
+const log = document.getElementById('events');
+const show = (line) => {
+  log.textContent = [line, ...log.textContent.split('\n')].slice(0, 8).join('\n');
+};
+for (const name of ['OnCursorIn', 'OnCursorOut', 'OnActivateAnchor']) {
+  movie.addEventListener(name, (e) => show(name + ' ' + e.detail.AnchorID));
+}
+movie.addEventListener('OnError', (e) => show('OnError ' + e.detail.ErrorNum));
+</script>
+</body>
+</html>
+)";
 
 } // namespace qxm::anchortool::text
