@@ -12,7 +12,7 @@
 #include "editor/shell/MovieGeometry.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/prompter/Prompter.h"
-#include "player_control/control/QXMovieIds.h"
+#include "player_control/definitions/QXMovieIds.h"
 
 namespace qxm::editor {
 

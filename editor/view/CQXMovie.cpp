@@ -4,7 +4,7 @@
 
 #include "platform/component/Activation.h"
 #include "platform/component/Persist.h"
-#include "player_control/control/QXMovieIds.h"
+#include "player_control/definitions/QXMovieIds.h"
 
 namespace qxm::editor {
 

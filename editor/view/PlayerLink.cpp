@@ -19,7 +19,7 @@
 #include "platform/prompter/Prompter.h"
 #include "platform/toplevel/TopLevelPresence.h"
 #include "platform/ui/SystemText.h"
-#include "player_control/control/QXMovieIds.h"
+#include "player_control/definitions/QXMovieIds.h"
 
 namespace qxm::editor {
 

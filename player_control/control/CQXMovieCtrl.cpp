@@ -15,7 +15,7 @@
 #include "player_control/anchors/AnchorText.h"
 #include "player_control/control/ControlLogic.h"
 #include "player_control/control/QXMovieAutomation.h"
-#include "player_control/control/QXMovieStrings.h"
+#include "player_control/definitions/QXMovieStrings.h"
 #include "player_control/pages/QXMovieAboutDlg.h"
 
 namespace qxm::qxmovie {

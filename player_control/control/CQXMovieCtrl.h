@@ -26,8 +26,8 @@
 #include "player_control/anchors/DefAnchor.h"
 #include "player_control/control/AnchorCursor.h"
 #include "player_control/control/ControlSite.h"
-#include "player_control/control/QXMovieIds.h"
-#include "player_control/control/QXMovieState.h"
+#include "player_control/definitions/QXMovieIds.h"
+#include "player_control/definitions/QXMovieState.h"
 
 namespace qxm::qxmovie {
 

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "player_control/control/QXMovieIds.h"
-#include "player_control/control/QXMovieStrings.h"
+#include "player_control/definitions/QXMovieIds.h"
+#include "player_control/definitions/QXMovieStrings.h"
 
 namespace qxm::qxmovie {
 namespace {

@@ -4,7 +4,7 @@
 #include <QThread>
 
 #include "platform/component/Module.h"
-#include "player_control/control/QXMovieIds.h"
+#include "player_control/definitions/QXMovieIds.h"
 #include "player_control/module/QXMovieObject.h"
 #include "player_control/pages/QXMoviePropPages.h"
 

@@ -1,7 +1,7 @@
 // The QXMOVIE module: the control and its property pages behind the four component entries.
 #include "platform/component/Module.h"
 #include "platform/component/ModuleEntries.h"
-#include "player_control/control/QXMovieIds.h"
+#include "player_control/definitions/QXMovieIds.h"
 #include "player_control/module/QXMovieFactories.h"
 #include "player_control/module/QXMovieRegistration.h"
 

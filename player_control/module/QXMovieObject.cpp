@@ -3,8 +3,8 @@
 #include <new>
 
 #include "platform/hosting/PropertyFrame.h"
-#include "player_control/control/QXMovieIds.h"
-#include "player_control/control/QXMovieStrings.h"
+#include "player_control/definitions/QXMovieIds.h"
+#include "player_control/definitions/QXMovieStrings.h"
 #include "player_control/control/QXMovieTypeLib.h"
 #include "player_control/module/QXMovieFactories.h"
 #include "player_control/persistence/QXMoviePersist.h"

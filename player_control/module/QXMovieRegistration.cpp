@@ -1,8 +1,8 @@
 #include "player_control/module/QXMovieRegistration.h"
 
 #include "platform/codepage/CodePage.h"
-#include "player_control/control/QXMovieIds.h"
-#include "player_control/control/QXMovieStrings.h"
+#include "player_control/definitions/QXMovieIds.h"
+#include "player_control/definitions/QXMovieStrings.h"
 #include "player_control/control/QXMovieTypeLib.h"
 
 namespace qxm::qxmovie {

@@ -1,6 +1,6 @@
 #pragma once
 // Every text of the property pages and the About box that is not in the module's string table
-// (player_control/control/QXMovieStrings.h), with the controls' ids and the dialogs' fonts.
+// (player_control/definitions/QXMovieStrings.h), with the controls' ids and the dialogs' fonts.
 #include <string>
 
 #include "player_control/pages/QXMovieVersion.h"

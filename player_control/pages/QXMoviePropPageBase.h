@@ -17,7 +17,7 @@
 #include "platform/component/Dispatch.h"
 #include "platform/component/Unknown.h"
 #include "platform/hosting/PropertyPages.h"
-#include "player_control/control/QXMovieStrings.h"
+#include "player_control/definitions/QXMovieStrings.h"
 #include "player_control/pages/PageExchange.h"
 
 class QAbstractButton;

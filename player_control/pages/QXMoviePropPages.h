@@ -6,7 +6,7 @@
 //   CQXMoviePropPage3  CursorFile (dialog 201): the cursor file, likewise
 // Each is constructed with the module's life and counts toward it while it exists.
 #include "platform/component/Guid.h"
-#include "player_control/control/QXMovieIds.h"
+#include "player_control/definitions/QXMovieIds.h"
 #include "player_control/pages/QXMoviePropPageBase.h"
 
 class QLineEdit;

@@ -1,6 +1,6 @@
 #pragma once
 // The version of the QXMOVIE module: what its version block says and the About box shows.
-#include "player_control/control/QXMovieStrings.h"
+#include "player_control/definitions/QXMovieStrings.h"
 
 namespace qxm::qxmovie {
 

@@ -11,7 +11,7 @@
 #include "platform/component/HResult.h"
 #include "platform/component/Persist.h"
 #include "platform/component/Variant.h"
-#include "player_control/control/QXMovieState.h"
+#include "player_control/definitions/QXMovieState.h"
 
 #include <cstdint>
 #include <limits>

@@ -22,7 +22,7 @@
 #include "editor/view/PlayerLink.h"
 #include "platform/prompter/Prompter.h"
 #include "platform/ui/SystemText.h"
-#include "player_control/control/QXMovieIds.h"
+#include "player_control/definitions/QXMovieIds.h"
 #include "tools/player/PlayerTexts.h"
 
 namespace qxm::player {

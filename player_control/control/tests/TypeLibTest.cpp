@@ -1,5 +1,5 @@
-#include "player_control/control/QXMovieIds.h"
-#include "player_control/control/QXMovieStrings.h"
+#include "player_control/definitions/QXMovieIds.h"
+#include "player_control/definitions/QXMovieStrings.h"
 #include "player_control/control/QXMovieTypeLib.h"
 
 #include <gtest/gtest.h>

@@ -16,7 +16,7 @@
 #include "platform/component/tests/TempRegistry.h"
 #include "platform/hosting/ControlHosting.h"
 #include "platform/hosting/PropertyPages.h"
-#include "player_control/control/QXMovieIds.h"
+#include "player_control/definitions/QXMovieIds.h"
 #include "player_control/control/tests/ControlTestSupport.h"
 
 using namespace qxm;

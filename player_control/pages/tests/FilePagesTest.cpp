@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "platform/prompter/Prompter.h"
-#include "player_control/control/QXMovieStrings.h"
+#include "player_control/definitions/QXMovieStrings.h"
 #include "player_control/pages/QXMoviePageTexts.h"
 #include "player_control/pages/QXMoviePropPages.h"
 #include "player_control/pages/tests/PagesTestSupport.h"
