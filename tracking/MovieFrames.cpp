@@ -2,6 +2,7 @@
 
 #include "platform/video/FrameSource.h"
 #include "tracking/Codes.h"
+#include "tracking/ReadAhead.h"
 
 #include <new>
 
@@ -16,8 +17,28 @@ MovieKind movieKind(const std::string& path) {
     return MovieKind::Other;
 }
 
+GrayReader::GrayReader(DibSource& source, int32_t width, int32_t height,
+                       const GrayWeights& weights)
+    : source_(source), width_(width), height_(height), weights_(weights) {}
+
+GrayReader::~GrayReader() = default;
+
+void GrayReader::startReadAhead(int32_t first, int32_t last) {
+    ahead_.reset();
+    try {
+        ahead_ = std::make_unique<ReadAhead>(source_, first, last);
+    } catch (const std::exception&) {
+        ahead_.reset(); // no second thread: plain reading
+    }
+}
+
+void GrayReader::stopReadAhead() {
+    ahead_.reset();
+}
+
 int32_t GrayReader::read(int32_t n, uint8_t* gray) {
-    if (!source_.dib(n, dib_)) return kFrameFetch;
+    DibSource& from = ahead_ ? static_cast<DibSource&>(*ahead_) : source_;
+    if (!from.dib(n, dib_)) return kFrameFetch;
     return readGrayDib(dib_.data(), dib_.size(), width_, height_, weights_, gray);
 }
 

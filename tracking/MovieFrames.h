@@ -24,13 +24,21 @@ public:
     virtual bool dib(int32_t n, std::vector<uint8_t>& out) = 0;
 };
 
+class ReadAhead;
+
 // Reads frames of a DibSource into a gray buffer of the movie's size.
 class GrayReader {
 public:
-    GrayReader(DibSource& source, int32_t width, int32_t height, const GrayWeights& weights)
-        : source_(source), width_(width), height_(height), weights_(weights) {}
+    GrayReader(DibSource& source, int32_t width, int32_t height, const GrayWeights& weights);
+    ~GrayReader();
     // 0, -601, -602 or -603.
     int32_t read(int32_t n, uint8_t* gray);
+    // From here until stopReadAhead, frames are decoded on a second thread, the next one of a
+    // walk within first..last while the caller works on the current one (see ReadAhead.h).
+    // Results stay exactly those of plain reading. Without a thread, reading stays plain.
+    void startReadAhead(int32_t first, int32_t last);
+    void stopReadAhead();
+    const ReadAhead* readAhead() const { return ahead_.get(); }
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
     void setWeights(const GrayWeights& w) { weights_ = w; }
@@ -40,6 +48,7 @@ private:
     int32_t width_, height_;
     GrayWeights weights_;
     std::vector<uint8_t> dib_; // reused between frames
+    std::unique_ptr<ReadAhead> ahead_;
 };
 
 // A movie opened through the platform's frame-exact video access.

@@ -5,7 +5,8 @@
 // (offscreen by default).
 //   QXM_BENCH_DIR  folder for the movies, the registry and the cache (default
 //                  <tmp>/qxm-editor-bench)
-// Movies: 640 x 480, 300 frames, MPEG-4 AVI (argument 0) and MPEG-2 program stream (1). Each
+// Movies: 640 x 480, 300 frames, MPEG-4 AVI (argument 0) and MPEG-2 program stream (1), and a
+// long-GOP MPEG-4 AVI for stepping forward against stepping backward. Each
 // benchmark reports items (steps, drags or reads) a second; the ratio of the editor's rate to
 // the frame source's is the overhead of the chain.
 #include <QAbstractSlider>
@@ -34,7 +35,11 @@ using namespace qxm;
 namespace {
 
 constexpr int kFrames = 300;
-constexpr const char* kKinds[] = {"avi-mpeg4", "mpg-mpeg2"};
+constexpr const char* kKinds[] = {"avi-mpeg4", "mpg-mpeg2", "avi-mpeg4"};
+// Kind 2 is the long-GOP movie of the stepping figures: 768 x 576, 795 frames, key frames 0,
+// 200, 400 and 600.
+constexpr int kLongGop = 2;
+constexpr int kLongGopFrames = 795;
 
 fs::path benchDir() {
     const char* dir = std::getenv("QXM_BENCH_DIR");
@@ -43,7 +48,8 @@ fs::path benchDir() {
 
 std::string moviePath(int kind) {
     const auto* info = moviegen::findKind(kKinds[kind]);
-    return (benchDir() / (std::string(kKinds[kind]) + info->extension)).string();
+    const std::string stem = kind == kLongGop ? "long-gop" : kKinds[kind];
+    return (benchDir() / (stem + info->extension)).string();
 }
 
 bool prepare() {
@@ -52,7 +58,7 @@ bool prepare() {
     setenv("XDG_RUNTIME_DIR", (benchDir() / "runtime").c_str(), 1);
     const std::string registry = (benchDir() / "registry").string();
     setenv("QXM_REGISTRY", registry.c_str(), 1);
-    for (int k = 0; k < 2; ++k) {
+    for (int k = 0; k < 3; ++k) {
         if (fs::exists(moviePath(k))) continue;
         moviegen::MovieRecipe recipe;
         recipe.kind = kKinds[k];
@@ -60,6 +66,12 @@ bool prepare() {
         recipe.height = 480;
         recipe.frames = kFrames;
         recipe.fps = 30;
+        if (k == kLongGop) {
+            recipe.width = 768;
+            recipe.height = 576;
+            recipe.frames = kLongGopFrames;
+            recipe.gop = 200;
+        }
         std::string error;
         if (!moviegen::writeMovie(moviePath(k), recipe, error)) {
             std::fprintf(stderr, "cannot write %s: %s\n", moviePath(k).c_str(), error.c_str());
@@ -181,11 +193,48 @@ void BM_SourceRandom(benchmark::State& state) {
     state.SetItemsProcessed(reads);
 }
 
+// On the long-GOP movie: from the thumb at frame 604, 99 Next Frame steps (0), or from the
+// thumb at frame 699, 99 Previous Frame steps down to frame 600 (1), each step until its
+// picture is painted.
+void BM_EditorLongGopSteps(benchmark::State& state) {
+    Session* s = session(kLongGop, state);
+    if (!s) return;
+    const bool backward = state.range(0) != 0;
+    state.SetLabel(backward ? "Previous Frame 698..600" : "Next Frame 605..703");
+    auto& frame = *s->app.mainFrame();
+    QScrollBar* bar = s->app.view()->frameScrollBar();
+    int steps = 0;
+    auto thumbTo = [&](int p) {
+        bar->setSliderDown(true);
+        bar->setSliderPosition(p);
+        bar->setSliderDown(false);
+        s->paint();
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        // Thumb position p shows frame (p * (frames - 1) + 99) / 100: 50 is 397, 76 is 604,
+        // 88 is 699. A step back in another group first, so that nothing of the pass before
+        // is held.
+        thumbTo(50);
+        frame.runCommand(editor::ID_VIDEO_PREV);
+        s->paint();
+        thumbTo(backward ? 88 : 76);
+        state.ResumeTiming();
+        for (int i = 0; i < 99; ++i) {
+            frame.runCommand(backward ? editor::ID_VIDEO_PREV : editor::ID_VIDEO_NEXT);
+            s->paint();
+        }
+        steps += 99;
+    }
+    state.SetItemsProcessed(steps);
+}
+
 // 0: MPEG-4 AVI, 1: MPEG-2 program stream.
 BENCHMARK(BM_SourceSequential)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EditorNextFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SourceRandom)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EditorThumbDrag)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EditorLongGopSteps)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // Frame source costs on 640x480 movies of 300 frames: indexing (with the one-time rewrite of
 // streams that need it), opening from the cache, and single reads in random and in sequential
-// order (median time of one read as a counter).
+// order (median time of one read as a counter). On a long-GOP movie (768x576, four key frames
+// in 795 frames): a hundred steps forward against a hundred steps backward, and random reads.
 #include "platform/video/FrameSource.h"
 #include "tools/make_movie/MovieGen.h"
 
@@ -50,6 +51,24 @@ struct Workspace {
         if (!mg::kindAvailable(kind) || !mg::writeMovie(path, movieRecipe, why)) path.clear();
         return movies[kind] = path;
     }
+    // 768 x 576 MPEG-4 part 2 AVI of 795 frames with key frames 0, 200, 400 and 600 (the
+    // movie of the stepping figures); empty when it cannot be written.
+    const std::string& longGop() {
+        if (!longGopPath.empty() || !mg::kindAvailable("avi-mpeg4")) return longGopPath;
+        mg::MovieRecipe recipe;
+        recipe.kind = "avi-mpeg4";
+        recipe.width = 768;
+        recipe.height = 576;
+        recipe.frames = 795;
+        recipe.gop = 200;
+        recipe.path = mg::PathKind::Curved;
+        recipe.speed = 4;
+        const std::string path = (root / "long-gop.avi").string();
+        std::string why;
+        if (mg::writeMovie(path, recipe, why)) longGopPath = path;
+        return longGopPath;
+    }
+    std::string longGopPath;
     void dropCache() {
         std::error_code ec;
         fs::remove_all(root / "cache", ec);
@@ -120,6 +139,42 @@ void BM_Read(benchmark::State& state) {
     state.counters["median_ms"] = times[times.size() / 2];
 }
 
+// Steps over frames 600 to 699 of the long-GOP movie: forward (0) or backward (1), one
+// iteration a hundred steps. Each pass starts on a freshly opened source that has just read a
+// distant frame, so that nothing of the pass is held from the pass before.
+void BM_LongGopSteps(benchmark::State& state) {
+    const bool backward = state.range(0) != 0;
+    state.SetLabel(backward ? "backward" : "forward");
+    const std::string& path = workspace().longGop();
+    if (path.empty()) return state.SkipWithError("the long-GOP movie cannot be written");
+    Frame frame;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto source = openMovie(state, path);
+        if (!source || !source->read(250, frame)) return state.SkipWithError("read failed");
+        state.ResumeTiming();
+        for (int i = 0; i < 100; ++i)
+            if (!source->read(backward ? 699 - i : 600 + i, frame))
+                return state.SkipWithError("read failed");
+    }
+    state.SetItemsProcessed(state.iterations() * 100);
+}
+
+// Random reads over the whole long-GOP movie, one iteration 20 reads.
+void BM_LongGopRandom(benchmark::State& state) {
+    const std::string& path = workspace().longGop();
+    if (path.empty()) return state.SkipWithError("the long-GOP movie cannot be written");
+    auto source = openMovie(state, path);
+    if (!source) return;
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> pick(0, source->info().frameCount - 1);
+    Frame frame;
+    for (auto _ : state)
+        for (int i = 0; i < 20; ++i)
+            if (!source->read(pick(rng), frame)) return state.SkipWithError("read failed");
+    state.SetItemsProcessed(state.iterations() * 20);
+}
+
 void allKinds(benchmark::internal::Benchmark* b) {
     for (int i = 0; i < int(std::size(kKinds)); ++i)
         b->Arg(i);
@@ -137,5 +192,8 @@ void kindsAndOrders(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_IndexAndOpen)->Apply(allKinds)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_OpenCached)->Apply(allKinds)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Read)->Apply(kindsAndOrders)->Unit(benchmark::kMillisecond)->Iterations(300);
+
+BENCHMARK(BM_LongGopSteps)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LongGopRandom)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -26,9 +26,13 @@ void crossRowScalar(const int16_t* img, std::ptrdiff_t stride, const int16_t* co
 
 namespace {
 
-// Rows summed in 32-bit lanes before the lanes are folded into 64 bits: 16 rows of at most
-// 1024 products of 255 * 255 stay below 2^31.
-constexpr int kRowChunk = 16;
+// Rows summed in 32-bit lanes before the lanes are folded (in 32 bits) and added in 64 bits:
+// a chunk's rows * taps products of at most 255 * 255 stay below 2^31 together.
+inline int rowChunk(int taps) {
+    const int64_t perRow = int64_t(taps) * 255 * 255;
+    const int64_t rows = perRow > 0 ? int64_t(0x7FFFFFFF) / perRow : 1;
+    return rows < 1 ? 1 : rows > (1 << 20) ? (1 << 20) : int(rows);
+}
 
 inline int32_t fold128(__m128i v) {
     v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
@@ -40,75 +44,129 @@ __attribute__((target("avx2"))) inline int32_t fold256(__m256i v) {
     return fold128(_mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
 }
 
+// P consecutive positions at once: each model chunk is loaded once for all of them.
+template <int P>
+inline void sse2Block(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
+                      int taps, int chunk, int64_t* out) {
+    int64_t t[P] = {};
+    for (int r0 = 0; r0 < rows; r0 += chunk) {
+        const int r1 = r0 + chunk < rows ? r0 + chunk : rows;
+        __m128i a[P];
+#pragma GCC unroll 8
+        for (int j = 0; j < P; ++j)
+            a[j] = _mm_setzero_si128();
+        for (int r = r0; r < r1; ++r) {
+            const int16_t* p = img + r * stride;
+            const int16_t* c = coef + std::ptrdiff_t(r) * taps;
+            for (int k = 0; k < taps; k += 8) {
+                const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + k));
+#pragma GCC unroll 8
+                for (int j = 0; j < P; ++j)
+                    a[j] = _mm_add_epi32(
+                        a[j], _mm_madd_epi16(
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + j)), m));
+            }
+        }
+#pragma GCC unroll 8
+        for (int j = 0; j < P; ++j)
+            t[j] += fold128(a[j]);
+    }
+    for (int j = 0; j < P; ++j)
+        out[j] = t[j];
+}
+
+template <int P>
+__attribute__((target("avx2"))) inline void avx2Block(const int16_t* img, std::ptrdiff_t stride,
+                                                      const int16_t* coef, int rows, int taps,
+                                                      int chunk, int64_t* out) {
+    int64_t t[P] = {};
+    for (int r0 = 0; r0 < rows; r0 += chunk) {
+        const int r1 = r0 + chunk < rows ? r0 + chunk : rows;
+        __m256i a[P];
+#pragma GCC unroll 8
+        for (int j = 0; j < P; ++j)
+            a[j] = _mm256_setzero_si256();
+        for (int r = r0; r < r1; ++r) {
+            const int16_t* p = img + r * stride;
+            const int16_t* c = coef + std::ptrdiff_t(r) * taps;
+            for (int k = 0; k < taps; k += 16) {
+                const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + k));
+#pragma GCC unroll 8
+                for (int j = 0; j < P; ++j)
+                    a[j] = _mm256_add_epi32(
+                        a[j],
+                        _mm256_madd_epi16(
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + j)), m));
+            }
+        }
+#pragma GCC unroll 8
+        for (int j = 0; j < P; ++j)
+            t[j] += fold256(a[j]);
+    }
+    for (int j = 0; j < P; ++j)
+        out[j] = t[j];
+}
+
+// Runs of eight positions, then one block of exactly the positions left.
+template <template <int> class Block>
+inline void blocks(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
+                   int taps, int n, int chunk, int64_t* out) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+        Block<8>::run(img + i, stride, coef, rows, taps, chunk, out + i);
+    switch (n - i) {
+    case 7:
+        Block<7>::run(img + i, stride, coef, rows, taps, chunk, out + i);
+        break;
+    case 6:
+        Block<6>::run(img + i, stride, coef, rows, taps, chunk, out + i);
+        break;
+    case 5:
+        Block<5>::run(img + i, stride, coef, rows, taps, chunk, out + i);
+        break;
+    case 4:
+        Block<4>::run(img + i, stride, coef, rows, taps, chunk, out + i);
+        break;
+    case 3:
+        Block<3>::run(img + i, stride, coef, rows, taps, chunk, out + i);
+        break;
+    case 2:
+        Block<2>::run(img + i, stride, coef, rows, taps, chunk, out + i);
+        break;
+    case 1:
+        Block<1>::run(img + i, stride, coef, rows, taps, chunk, out + i);
+        break;
+    default:
+        break;
+    }
+}
+
+template <int P> struct Sse2Block {
+    static void run(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
+                    int taps, int chunk, int64_t* out) {
+        sse2Block<P>(img, stride, coef, rows, taps, chunk, out);
+    }
+};
+
+template <int P> struct Avx2Block {
+    __attribute__((target("avx2"))) static void run(const int16_t* img, std::ptrdiff_t stride,
+                                                    const int16_t* coef, int rows, int taps,
+                                                    int chunk, int64_t* out) {
+        avx2Block<P>(img, stride, coef, rows, taps, chunk, out);
+    }
+};
+
 } // namespace
 
 void crossRowSse2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
                   int taps, int n, int64_t* out) {
-    for (int i = 0; i < n; i += kPositionBlock) {
-        int64_t t0 = 0, t1 = 0, t2 = 0, t3 = 0;
-        for (int r0 = 0; r0 < rows; r0 += kRowChunk) {
-            const int r1 = r0 + kRowChunk < rows ? r0 + kRowChunk : rows;
-            __m128i a0 = _mm_setzero_si128(), a1 = a0, a2 = a0, a3 = a0;
-            for (int r = r0; r < r1; ++r) {
-                const int16_t* p = img + r * stride + i;
-                const int16_t* c = coef + std::ptrdiff_t(r) * taps;
-                for (int k = 0; k < taps; k += 8) {
-                    const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + k));
-                    const auto* q = p + k;
-                    a0 = _mm_add_epi32(a0,
-                                       _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 0)), m));
-                    a1 = _mm_add_epi32(a1,
-                                       _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 1)), m));
-                    a2 = _mm_add_epi32(a2,
-                                       _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 2)), m));
-                    a3 = _mm_add_epi32(a3,
-                                       _mm_madd_epi16(_mm_loadu_si128((const __m128i*)(q + 3)), m));
-                }
-            }
-            t0 += fold128(a0);
-            t1 += fold128(a1);
-            t2 += fold128(a2);
-            t3 += fold128(a3);
-        }
-        const int64_t t[kPositionBlock] = {t0, t1, t2, t3};
-        for (int j = 0; j < kPositionBlock && i + j < n; ++j)
-            out[i + j] = t[j];
-    }
+    blocks<Sse2Block>(img, stride, coef, rows, taps, n, rowChunk(taps), out);
 }
 
 __attribute__((target("avx2"))) void crossRowAvx2(const int16_t* img, std::ptrdiff_t stride,
                                                   const int16_t* coef, int rows, int taps, int n,
                                                   int64_t* out) {
-    for (int i = 0; i < n; i += kPositionBlock) {
-        int64_t t0 = 0, t1 = 0, t2 = 0, t3 = 0;
-        for (int r0 = 0; r0 < rows; r0 += kRowChunk) {
-            const int r1 = r0 + kRowChunk < rows ? r0 + kRowChunk : rows;
-            __m256i a0 = _mm256_setzero_si256(), a1 = a0, a2 = a0, a3 = a0;
-            for (int r = r0; r < r1; ++r) {
-                const int16_t* p = img + r * stride + i;
-                const int16_t* c = coef + std::ptrdiff_t(r) * taps;
-                for (int k = 0; k < taps; k += 16) {
-                    const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + k));
-                    const auto* q = p + k;
-                    a0 = _mm256_add_epi32(
-                        a0, _mm256_madd_epi16(_mm256_loadu_si256((const __m256i*)(q + 0)), m));
-                    a1 = _mm256_add_epi32(
-                        a1, _mm256_madd_epi16(_mm256_loadu_si256((const __m256i*)(q + 1)), m));
-                    a2 = _mm256_add_epi32(
-                        a2, _mm256_madd_epi16(_mm256_loadu_si256((const __m256i*)(q + 2)), m));
-                    a3 = _mm256_add_epi32(
-                        a3, _mm256_madd_epi16(_mm256_loadu_si256((const __m256i*)(q + 3)), m));
-                }
-            }
-            t0 += fold256(a0);
-            t1 += fold256(a1);
-            t2 += fold256(a2);
-            t3 += fold256(a3);
-        }
-        const int64_t t[kPositionBlock] = {t0, t1, t2, t3};
-        for (int j = 0; j < kPositionBlock && i + j < n; ++j)
-            out[i + j] = t[j];
-    }
+    blocks<Avx2Block>(img, stride, coef, rows, taps, n, rowChunk(taps), out);
 }
 
 bool cpuHasAvx2() {

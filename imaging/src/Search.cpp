@@ -8,8 +8,49 @@ namespace qxm::imlib {
 
 namespace {
 
+// Models of at least this many pixels at the bottom level are scored with bounds.
+constexpr int32_t kBoundedArea = 64 * 64;
+
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
+}
+
+// Column sums and square sums of the window rows: add one patch row.
+#if QXM_IMLIB_X86
+__attribute__((target_clones("avx2", "default")))
+#endif
+void addColumns(const int16_t* p, int32_t* s1, int32_t* s2, int32_t n) {
+    for (int32_t u = 0; u < n; ++u) {
+        const int32_t v = p[u];
+        s1[u] += v;
+        s2[u] += v * v;
+    }
+}
+
+// Sum and square sum of n patch pixels.
+#if QXM_IMLIB_X86
+__attribute__((target_clones("avx2", "default")))
+#endif
+void segmentSums(const int16_t* p, int32_t n, int32_t& sum, int32_t& squares) {
+    int32_t a = 0, b = 0;
+    for (int32_t c = 0; c < n; ++c) {
+        a += p[c];
+        b += p[c] * p[c];
+    }
+    sum = a;
+    squares = b;
+}
+
+// The same when the window moves down a row: add row `in`, take row `out` away.
+#if QXM_IMLIB_X86
+__attribute__((target_clones("avx2", "default")))
+#endif
+void slideColumns(const int16_t* in, const int16_t* out, int32_t* s1, int32_t* s2, int32_t n) {
+    for (int32_t u = 0; u < n; ++u) {
+        const int32_t a = in[u], b = out[u];
+        s1[u] += a - b;
+        s2[u] += a * a - b * b;
+    }
 }
 
 } // namespace
@@ -89,6 +130,18 @@ const Matcher::ModelLevel& Matcher::modelLevel(int L) {
             smm += v * v;
         }
     }
+    m.rest1.assign(std::size_t(m.mh) + 1, 0.0);
+    m.rest2.assign(std::size_t(m.mh) + 1, 0.0);
+    for (int32_t r = m.mh - 1; r >= 0; --r) {
+        int64_t r1 = 0, r2 = 0;
+        const int16_t* coef = m.coef.data() + std::size_t(r) * std::size_t(m.taps);
+        for (int32_t t = 0; t < sampled; ++t) {
+            r1 += coef[t];
+            r2 += int64_t(coef[t]) * coef[t];
+        }
+        m.rest1[std::size_t(r)] = m.rest1[std::size_t(r) + 1] + double(r1);
+        m.rest2[std::size_t(r)] = m.rest2[std::size_t(r) + 1] + double(r2);
+    }
     m.n = double(m.mw) * double(m.mh);
     m.sm = double(sm);
     m.vm = std::fabs(m.n * double(smm) - m.sm * m.sm);
@@ -96,21 +149,149 @@ const Matcher::ModelLevel& Matcher::modelLevel(int L) {
     return m;
 }
 
+void Matcher::boundedScores(int L, const ModelLevel& m, int32_t nx, int32_t ny, int32_t stride,
+                            double lowest, double* scores) {
+    Scratch& s = scratch_[std::size_t(L)];
+    const std::size_t count = std::size_t(nx) * std::size_t(ny);
+    s.partial.assign(count, 0);
+    s.alive.assign(count, 1);
+    std::vector<int64_t>& tmp = s.cross;
+    const double n = m.n, sm = m.sm, vm = m.vm;
+    // Sums of pixels and squares of every window row segment (patch row t, columns u to
+    // u + mw - 1; outside the image the patch holds 0), summed down the rows: the sums of
+    // any band of a window's rows are differences of two entries.
+    const int32_t th = ny + m.mh - 1;
+    const std::size_t cols = std::size_t(nx);
+    s.down1.assign((std::size_t(th) + 1) * cols, 0);
+    s.down2.assign((std::size_t(th) + 1) * cols, 0);
+    for (int32_t t = 0; t < th; ++t) {
+        const int16_t* p = s.patch.data() + std::size_t(t) * std::size_t(stride);
+        int32_t r1 = 0, r2 = 0;
+        segmentSums(p, m.mw, r1, r2);
+        const int64_t* up1 = s.down1.data() + std::size_t(t) * cols;
+        const int64_t* up2 = s.down2.data() + std::size_t(t) * cols;
+        int64_t* out1 = s.down1.data() + std::size_t(t + 1) * cols;
+        int64_t* out2 = s.down2.data() + std::size_t(t + 1) * cols;
+        for (int32_t u = 0; u < nx; ++u) {
+            if (u > 0) {
+                const int32_t in = p[u + m.mw - 1], gone = p[u - 1];
+                r1 += in - gone;
+                r2 += in * in - gone * gone;
+            }
+            out1[u] = up1[u] + r1;
+            out2[u] = up2[u] + r2;
+        }
+    }
+    // Sums over rows [v + k, v + mh) of window (u, v).
+    auto band = [&](int32_t u, int32_t v, int32_t k, int64_t& a1, int64_t& a2) {
+        const std::size_t hi = std::size_t(v + m.mh) * cols + std::size_t(u);
+        const std::size_t lo = std::size_t(v + k) * cols + std::size_t(u);
+        a1 = s.down1[hi] - s.down1[lo];
+        a2 = s.down2[hi] - s.down2[lo];
+    };
+    std::vector<int64_t>& wsum = s.wsum;
+    std::vector<int64_t>& wsq = s.wsq;
+    wsum.resize(count);
+    wsq.resize(count);
+    for (int32_t v = 0; v < ny; ++v)
+        for (int32_t u = 0; u < nx; ++u) {
+            const std::size_t i = std::size_t(v) * std::size_t(nx) + std::size_t(u);
+            band(u, v, 0, wsum[i], wsq[i]);
+        }
+    // The cross sums row band by row band; after each band, a window whose score cannot pass
+    // `lowest` even if the rows still to come matched perfectly is given up.
+    const int32_t step = std::max<int32_t>(8, m.mh / 4);
+    for (int32_t k0 = 0; k0 < m.mh;) {
+        const int32_t k1 = std::min(k0 + step, m.mh);
+        bool any = false;
+        for (int32_t v = 0; v < ny; ++v) {
+            const std::size_t row = std::size_t(v) * std::size_t(nx);
+            int32_t u0 = nx, u1 = -1;
+            for (int32_t u = 0; u < nx; ++u)
+                if (s.alive[row + std::size_t(u)]) {
+                    u0 = std::min(u0, u);
+                    u1 = u;
+                }
+            if (u1 < 0) continue;
+            any = true;
+            kernel_(s.patch.data() + std::size_t(v + k0) * std::size_t(stride) + std::size_t(u0),
+                    stride, m.coef.data() + std::size_t(k0) * std::size_t(m.taps), k1 - k0, m.taps,
+                    u1 - u0 + 1, tmp.data());
+            for (int32_t u = u0; u <= u1; ++u)
+                s.partial[row + std::size_t(u)] += tmp[std::size_t(u - u0)];
+        }
+        if (!any) break;
+        k0 = k1;
+        if (k0 >= m.mh) break;
+        // Rows k0 .. mh - 1 still to come: nr pixels (outside the image 0) of the window.
+        // Cauchy-Schwarz on the centred rest: sum I*M <= a*b/nr + sqrt(varI*varM), a and b
+        // the sums of I and M over the rest. Every rounding is covered by a margin. (Bounds
+        // over blocks of rows are tighter but cost more than they save.)
+        const double nr = double(m.mh - k0) * double(m.mw), inr = 1.0 / nr;
+        const double b = m.rest1[std::size_t(k0)], b2 = m.rest2[std::size_t(k0)];
+        const double varM = std::max(b2 - b * b * inr, 0.0) + 1e-12 * b2 + 1.0;
+        for (int32_t v = 0; v < ny; ++v)
+            for (int32_t u = 0; u < nx; ++u) {
+                const std::size_t i = std::size_t(v) * std::size_t(nx) + std::size_t(u);
+                if (!s.alive[i]) continue;
+                int64_t a1 = 0, a2 = 0;
+                band(u, v, k0, a1, a2);
+                const double a = double(a1), aa = double(a2);
+                const double varI = std::max(aa - a * a * inr, 0.0) + 1e-12 * aa + 1.0;
+                const double rest = a * b * inr + std::sqrt(varI * varM);
+                const double u2 = (double(s.partial[i]) + rest) * (1.0 + 1e-9) + 1.0;
+                const double sx = double(wsum[i]), sxx = double(wsq[i]);
+                const double vi = std::fabs(n * sxx - sx * sx);
+                // Above the d the score is computed from, its rounding included.
+                const double dub = (n * u2 - sx * sm) + 1e-9 * (n * u2 + std::fabs(sx * sm)) + 1.0;
+                // Then the computed score is at most dub^2 / (vm * vi) * 100 (rounding
+                // included), which is at most `lowest`.
+                if (vi == 0.0 || dub <= 0.0 ||
+                    dub * dub * 100.0 <= lowest * (vm * vi) * (1.0 - 1e-9))
+                    s.alive[i] = 0;
+            }
+    }
+    for (int32_t v = 0; v < ny; ++v)
+        for (int32_t u = 0; u < nx; ++u) {
+            const std::size_t i = std::size_t(v) * std::size_t(nx) + std::size_t(u);
+            double score = 0.0;
+            if (s.alive[i]) {
+                const double sx = double(wsum[i]), sxx = double(wsq[i]);
+                const double sxm = double(s.partial[i]);
+                const double vi = std::fabs(n * sxx - sx * sx);
+                if (vi != 0.0) {
+                    const double d = n * sxm - sx * sm;
+                    if (d > 0.0) score = d * d / (vm * vi) * 100.0;
+                }
+            }
+            scores[i] = score;
+        }
+}
+
 // Copies the image pixels under the table (tw x th from (xs, ys)) into the level's int16
 // patch; places outside the image are 0, which is what clipping the windows amounts to.
 void Matcher::buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, int32_t stride) {
     const Buffer& img = *image_.level(L);
     Scratch& s = scratch_[std::size_t(L)];
-    s.patch.assign(std::size_t(th) * std::size_t(stride), 0);
+    s.patch.resize(std::size_t(th) * std::size_t(stride));
     const int32_t xa = std::max(xs, 0), xb = std::min(xs + tw - 1, int32_t(img.width) - 1);
     const int32_t ya = std::max(ys, 0), yb = std::min(ys + th - 1, int32_t(img.height) - 1);
-    if (xa > xb) return;
-    for (int32_t y = ya; y <= yb; ++y) {
+    // Every element is written once: image pixels where there are some, else 0.
+    for (int32_t t = 0; t < th; ++t) {
+        int16_t* dst = s.patch.data() + std::size_t(t) * std::size_t(stride);
+        const int32_t y = ys + t;
+        if (xa > xb || y < ya || y > yb) {
+            std::fill(dst, dst + stride, int16_t(0));
+            continue;
+        }
+        std::fill(dst, dst + (xa - xs), int16_t(0));
         const uint8_t* src = img.row(uint32_t(y)) + xa;
-        int16_t* dst = s.patch.data() + std::size_t(y - ys) * std::size_t(stride) + (xa - xs);
+        int16_t* in = dst + (xa - xs);
         for (int32_t c = 0; c <= xb - xa; ++c)
-            dst[c] = src[c];
+            in[c] = src[c];
+        std::fill(in + (xb - xa + 1), dst + stride, int16_t(0));
     }
+    if (xa > xb) return;
     if (step_ == 1) return;
     // Second-pixel sampling: split the columns into even and odd planes so that every
     // window's sampled columns are contiguous in one of them.
@@ -179,39 +360,41 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     // for the suppression blocks that reach them.
     const int32_t cw = std::min(tw, nx + 2), ch = std::min(th, ny + 2);
     s.table.assign(std::size_t(cw) * std::size_t(ch), 0.0);
+    s.cross.resize(std::size_t(nx));
+    const double certainty = params_.certainty, acceptance = params_.accept;
+    // Only large models gain more from giving up hopeless windows early than the bounds cost.
+    if (L == bottom && step_ == 1 && hits_.full() && m.mw * m.mh >= kBoundedArea) {
+        s.scores.resize(std::size_t(nx) * std::size_t(ny));
+        boundedScores(L, m, nx, ny, stride, hits_.lowest(), s.scores.data());
+        for (int32_t v = 0; v < ny; ++v) {
+            double* tableRow = s.table.data() + std::size_t(v) * std::size_t(cw);
+            for (int32_t u = 0; u < nx; ++u) {
+                const double score = s.scores[std::size_t(v) * std::size_t(nx) + std::size_t(u)];
+                if (score >= certainty) return accept(L, bottom, score, xs + u + hwd, ys + v + hhd);
+                if (score >= acceptance) tableRow[u] = score;
+            }
+        }
+        return finishLevel(L, bottom, xs, ys, nx, ny, cw, tw, th, hwd, hhd);
+    }
     s.s1.assign(std::size_t(tw), 0);
     s.s2.assign(std::size_t(tw), 0);
     s.q1.assign(std::size_t(tw) + 2, 0);
     s.q2.assign(std::size_t(tw) + 2, 0);
-    s.cross.resize(std::size_t(nx));
     s.crossOdd.resize(std::size_t(nx));
 
-    auto addRow = [&](int32_t t) {
-        const int16_t* p = s.patch.data() + std::size_t(t) * std::size_t(stride);
-        int32_t* s1 = s.s1.data();
-        int32_t* s2 = s.s2.data();
-        for (int32_t u = 0; u < tw; ++u) {
-            s1[u] += p[u];
-            s2[u] += p[u] * p[u];
-        }
-    };
-    auto subtractRow = [&](int32_t t) {
-        const int16_t* p = s.patch.data() + std::size_t(t) * std::size_t(stride);
-        int32_t* s1 = s.s1.data();
-        int32_t* s2 = s.s2.data();
-        for (int32_t u = 0; u < tw; ++u) {
-            s1[u] -= p[u];
-            s2[u] -= p[u] * p[u];
-        }
+    auto patchRow = [&](int32_t t) {
+        return s.patch.data() + std::size_t(t) * std::size_t(stride);
     };
     for (int32_t t = 0; t < m.mh - 1; ++t)
-        addRow(t);
+        addColumns(patchRow(t), s.s1.data(), s.s2.data(), tw);
 
     const double n = m.n, sm = m.sm, vm = m.vm;
-    const double certainty = params_.certainty, acceptance = params_.accept;
     const int32_t ps = step_ == 1 ? 0 : int32_t(s.even.size() / std::size_t(th));
     for (int32_t v = 0; v < ny; ++v) {
-        addRow(v + m.mh - 1);
+        if (v == 0)
+            addColumns(patchRow(m.mh - 1), s.s1.data(), s.s2.data(), tw);
+        else
+            slideColumns(patchRow(v + m.mh - 1), patchRow(v - 1), s.s1.data(), s.s2.data(), tw);
         for (int32_t u = 0; u < tw; ++u) {
             s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
             s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
@@ -244,9 +427,14 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
             if (score >= certainty) return accept(L, bottom, score, xs + u + hwd, ys + v + hhd);
             if (score >= acceptance) tableRow[u] = score;
         }
-        subtractRow(v);
     }
 
+    return finishLevel(L, bottom, xs, ys, nx, ny, cw, tw, th, hwd, hhd);
+}
+
+int32_t Matcher::finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
+                             int32_t cw, int32_t tw, int32_t th, double hwd, double hhd) {
+    Scratch& s = scratch_[std::size_t(L)];
     suppressNonMaxima(s.table.data(), cw, tw, th, nx, ny);
 
     int32_t result = IM_OK;

@@ -18,6 +18,9 @@ public:
     explicit HitList(int capacity) : capacity_(capacity) {}
     void add(double score, double x, double y);
     int size() const { return count_; }
+    bool full() const { return count_ >= capacity_; }
+    // The lowest score kept (with a full list, a hit of this score or lower is not kept).
+    double lowest() const { return records_[std::size_t(count_ - 1)].score; }
     const ImPatResult& operator[](int i) const { return records_[std::size_t(i)]; }
 
 private:
@@ -51,15 +54,27 @@ private:
         int32_t mw = 0, mh = 0, taps = 0, lastTap = 0;
         double n = 0, sm = 0, vm = 0;
         std::vector<int16_t> coef;
+        // Sums of the model's pixels and squares from row r to the last row (index r).
+        std::vector<double> rest1, rest2;
     };
     struct Scratch {
         std::vector<int16_t> patch, even, odd;
         std::vector<int32_t> s1, s2;
         std::vector<int64_t> q1, q2, cross, crossOdd;
-        std::vector<double> table;
+        std::vector<double> table, scores;
+        std::vector<int64_t> partial, down1, down2, wsum, wsq;
+        std::vector<uint8_t> alive;
     };
 
     const ModelLevel& modelLevel(int L);
+    // Non-maximum suppression of the level's table and the refinement or hits of its peaks.
+    int32_t finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
+                        int32_t cw, int32_t tw, int32_t th, double hwd, double hhd);
+    // Scores of the nx x ny windows of the patch at the bottom level when the hit list is
+    // full: a window whose score provably cannot pass `lowest` gets 0 instead of its score
+    // (it could neither enter the list nor keep a better neighbour out of it).
+    void boundedScores(int L, const ModelLevel& m, int32_t nx, int32_t ny, int32_t stride,
+                       double lowest, double* scores);
     void buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, int32_t stride);
     void crossSums(int L, int32_t v, int32_t nx, int32_t stride);
     int32_t accept(int L, int bottom, double score, double cx, double cy);

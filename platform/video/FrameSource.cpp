@@ -11,6 +11,7 @@
 
 #include "platform/video/Hash.h"
 #include "platform/video/DroppedFrames.h"
+#include "platform/video/GopCache.h"
 #include "platform/video/Remux.h"
 
 #include <ffms.h>
@@ -24,6 +25,7 @@ extern "C" {
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cerrno>
@@ -250,11 +252,56 @@ void touch(const fs::path& file) {
 
 class FfmsFrameSource final : public FrameSource {
 public:
-    FfmsFrameSource(SourcePtr source, MovieInfo info) : source_(std::move(source)), info_(info) {}
+    FfmsFrameSource(SourcePtr source, MovieInfo info)
+        : source_(std::move(source)), info_(info), cache_(defaultCacheLimit()) {}
 
     const MovieInfo& info() const override { return info_; }
 
     bool read(int32_t n, Frame& out) override {
+        if (n < 0 || n >= info_.frameCount) return false;
+        const int32_t previous = asked_;
+        asked_ = n;
+        if (const Frame* held = cache_.find(n)) {
+            copyFrame(*held, out);
+            return true;
+        }
+        // A short step back decodes the group up to n once and keeps it, so that the steps
+        // that follow find their frames held.
+        if (previous > n && previous - n <= kStepBack && fillUpTo(n)) {
+            copyFrame(*cache_.find(n), out);
+            return true;
+        }
+        // Other reads keep nothing: copying every frame aside would slow plain reading down.
+        return decode(n, out);
+    }
+
+    bool readBgr(int32_t n, std::vector<uint8_t>& out) override {
+        if (!info_.palettised) {
+            if (!read(n, scratch_)) return false;
+            out.swap(scratch_.pixels);
+            return true;
+        }
+        if (!read(n, scratch_)) return false;
+        out.resize(scratch_.pixels.size() * 3);
+        for (size_t i = 0; i < scratch_.pixels.size(); ++i) {
+            const uint32_t c = scratch_.palette[scratch_.pixels[i]];
+            out[i * 3] = uint8_t(c);
+            out[i * 3 + 1] = uint8_t(c >> 8);
+            out[i * 3 + 2] = uint8_t(c >> 16);
+        }
+        return true;
+    }
+
+    void setCacheLimit(std::size_t bytes) override { cache_.setLimit(bytes); }
+    std::size_t cacheLimit() const override { return cache_.limit(); }
+
+private:
+    // The largest step back that fills the cache; longer jumps are random reads and decode
+    // only the frame asked for.
+    static constexpr int32_t kStepBack = 16;
+
+    // Decodes frame n exactly into out.
+    bool decode(int32_t n, Frame& out) {
         const FFMS_Frame* f = fetch(n);
         if (!f) return false;
         out.width = info_.width;
@@ -280,24 +327,48 @@ public:
         return true;
     }
 
-    bool readBgr(int32_t n, std::vector<uint8_t>& out) override {
-        if (!info_.palettised) {
-            if (!read(n, scratch_)) return false;
-            out.swap(scratch_.pixels);
-            return true;
-        }
-        if (!read(n, scratch_)) return false;
-        out.resize(scratch_.pixels.size() * 3);
-        for (size_t i = 0; i < scratch_.pixels.size(); ++i) {
-            const uint32_t c = scratch_.palette[scratch_.pixels[i]];
-            out[i * 3] = uint8_t(c);
-            out[i * 3 + 1] = uint8_t(c >> 8);
-            out[i * 3 + 2] = uint8_t(c >> 16);
-        }
-        return true;
+    static void copyFrame(const Frame& from, Frame& to) {
+        to.kind = from.kind;
+        to.width = from.width;
+        to.height = from.height;
+        to.pixels.assign(from.pixels.begin(), from.pixels.end());
+        to.palette.assign(from.palette.begin(), from.palette.end());
     }
 
-private:
+    // Decodes the frames from the key frame at or before n (or as many before n as the bound
+    // holds) up to n into the cache, in order. The decoder seeks once, to the first of them,
+    // and then runs on; false when nothing was gained or a frame failed.
+    bool fillUpTo(int32_t n) {
+        const std::size_t frameBytes =
+            size_t(info_.width) * size_t(info_.height) * (info_.palettised ? 1 : 3) +
+            (info_.palettised ? 256 * sizeof(uint32_t) : 0);
+        const std::size_t fit = cache_.fitting(frameBytes);
+        if (fit < 2) return false;
+        const int32_t from =
+            int32_t(std::max<int64_t>(keyFrameAtOrBefore(n), int64_t(n) - int64_t(fit) + 1));
+        for (int32_t k = from; k <= n; ++k) {
+            if (!decode(k, fill_)) return false;
+            cache_.add(k, fill_, k != from);
+        }
+        return cache_.find(n) != nullptr;
+    }
+
+    // Key frames in presentation order, as the index lists them (learnt on first use).
+    const std::vector<int32_t>& keyFrames() {
+        if (keysKnown_) return keys_;
+        keysKnown_ = true;
+        if (FFMS_Track* track = FFMS_GetTrackFromVideo(source_.get()))
+            for (int32_t i = 0; i < info_.frameCount; ++i)
+                if (const FFMS_FrameInfo* fi = FFMS_GetFrameInfo(track, i); fi && fi->KeyFrame)
+                    keys_.push_back(i);
+        return keys_;
+    }
+    int32_t keyFrameAtOrBefore(int32_t n) {
+        const auto& keys = keyFrames();
+        auto it = std::upper_bound(keys.begin(), keys.end(), n);
+        return it == keys.begin() ? 0 : *(it - 1);
+    }
+
     const FFMS_Frame* fetch(int32_t n) {
         if (n < 0 || n >= info_.frameCount) return nullptr;
         ErrorInfo err;
@@ -312,6 +383,11 @@ private:
     SourcePtr source_;
     MovieInfo info_;
     Frame scratch_;
+    Frame fill_;         // reused while filling the cache
+    GopCache cache_;     // the frames of the group last decoded
+    int32_t asked_ = -1; // the frame asked for last
+    bool keysKnown_ = false;
+    std::vector<int32_t> keys_;
 };
 
 bool fail(OpenStatus& status, std::string* message, OpenStatus why, const std::string& text) {
@@ -321,6 +397,15 @@ bool fail(OpenStatus& status, std::string* message, OpenStatus why, const std::s
 }
 
 } // namespace
+
+std::size_t FrameSource::defaultCacheLimit() {
+    if (const char* mb = std::getenv("QXM_FRAME_CACHE_MB"); mb && *mb) {
+        char* end = nullptr;
+        const unsigned long long v = std::strtoull(mb, &end, 10);
+        if (end && !*end && v <= (std::size_t(-1) >> 20)) return std::size_t(v) << 20;
+    }
+    return std::size_t(256) << 20;
+}
 
 void setDecoderMessageHandler(DecoderMessages handler) {
     initLibraries();

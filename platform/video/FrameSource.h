@@ -2,6 +2,7 @@
 // Frame-exact access to the frames of a movie file, by frame number in presentation order.
 // Qt-free; part of libqxmplatform. Shared by the tracking library's frame source, the movie
 // engine and the frame tool.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -63,6 +64,15 @@ public:
 
     // Same frame always as 24-bit BGR, top row first, width*3 bytes a row.
     virtual bool readBgr(int32_t n, std::vector<uint8_t>& out) = 0;
+
+    // The decoded frames of the group of pictures last decoded are kept, so that stepping
+    // backward costs about what stepping forward does. This bounds the memory they take
+    // (pixels and palettes); 0 keeps none. Sources that keep nothing ignore it.
+    virtual void setCacheLimit(std::size_t bytes) { (void)bytes; }
+    virtual std::size_t cacheLimit() const { return 0; }
+    // The bound a source starts with: QXM_FRAME_CACHE_MB megabytes when that is set to a
+    // number, else 256 MB.
+    static std::size_t defaultCacheLimit();
 };
 
 // What the decoders report while frames are read (a picture only partly decoded, damaged

@@ -1,0 +1,195 @@
+// Decoding beside tracking changes nothing a caller can see: whole tracks on scenes and on
+// movies are those of plain reading, and failures reach the caller with the frame asked for.
+#include "tracking/ReadAhead.h"
+#include "tests/TestFrames.h"
+#include "tracking/Codes.h"
+#include "tracking/FramePair.h"
+#include "tracking/Tracker.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <sstream>
+
+using namespace qxm::track;
+using namespace qxm::track::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int32_t rc = 0;
+    std::vector<SetAutoAnchorRecord> records;
+    int64_t aheadHits = 0;
+};
+
+// Tracks s..e on the source with the passes of ExecSetAuto, reading plainly or ahead.
+Outcome trackOn(DibSource& source, int32_t w, int32_t h, const Params& p, int32_t s, int32_t e,
+                const Rect& S, const Rect& E, bool ahead) {
+    ImBufHandle a = -1, b = -1;
+    EXPECT_EQ(ImBufAlloc(w, h, 8, &a), IM_OK);
+    EXPECT_EQ(ImBufAlloc(w, h, 8, &b), IM_OK);
+    GrayReader reader(source, w, h, GrayWeights(p.red, p.green, p.blue));
+    FramePair frames(reader, a, b);
+    if (ahead) reader.startReadAhead(s, e);
+    std::vector<SetAutoAnchorRecord> fw(size_t(e - s + 1)), bw(size_t(e - s + 1));
+    Track f{fw.data(), 0, int64_t(fw.size())}, t{bw.data(), 0, int64_t(bw.size())};
+    Tracker tracker(p, frames, w, h);
+    Outcome out;
+    out.rc = tracker.run(s, e, S, E, f, t);
+    out.aheadHits = reader.readAhead() ? reader.readAhead()->hits() : -1;
+    reader.stopReadAhead();
+    out.records.assign(fw.begin(), fw.begin() + f.count);
+    ImBufFree(a);
+    ImBufFree(b);
+    return out;
+}
+
+void expectSame(const Outcome& plain, const Outcome& ahead, const std::string& what) {
+    EXPECT_EQ(plain.rc, ahead.rc) << what;
+    ASSERT_EQ(plain.records.size(), ahead.records.size()) << what;
+    for (size_t i = 0; i < plain.records.size(); ++i) {
+        const auto &x = plain.records[i], &y = ahead.records[i];
+        EXPECT_TRUE(x.frame == y.frame && x.left == y.left && x.top == y.top &&
+                    x.right == y.right && x.bottom == y.bottom)
+            << what << ": record " << i;
+    }
+    EXPECT_GT(ahead.aheadHits, 0) << what << ": nothing was decoded ahead";
+}
+
+} // namespace
+
+// Scenes whose object moves steadily (forward pass only), jumps away (failing steps split
+// down to single frames, backward pass and splice), or stands still, under several steps.
+TEST(ReadAhead, TracksAreThoseOfPlainReading) {
+    struct Case {
+        const char* name;
+        std::function<Rect(int)> object;
+        int32_t frameStep;
+        bool delMidle;
+    };
+    const Case cases[] = {
+        {"steady",
+         [](int n) {
+             return Rect{20 + 2 * n, 30 + n, 60 + 2 * n, 66 + n};
+         },
+         5, true},
+        {"steady, step 3",
+         [](int n) {
+             return Rect{20 + 2 * n, 30 + n, 60 + 2 * n, 66 + n};
+         },
+         3, false},
+        {"jumps at 23",
+         [](int n) {
+             return n < 23 ? Rect{30, 40, 70, 80} : Rect{150, 90, 190, 130};
+         },
+         5, false},
+        {"jumps at 23, step 7",
+         [](int n) {
+             return n < 23 ? Rect{30, 40, 70, 80} : Rect{150, 90, 190, 130};
+         },
+         7, true},
+    };
+    for (const Case& c : cases) {
+        Params p;
+        p.frameStep = c.frameStep;
+        p.delMidle = c.delMidle;
+        Scene plainScene(240, 180, 60, c.object), aheadScene(240, 180, 60, c.object);
+        const Rect S = c.object(2), E = c.object(57);
+        const Outcome plain = trackOn(plainScene, 240, 180, p, 2, 57, S, E, false);
+        const Outcome ahead = trackOn(aheadScene, 240, 180, p, 2, 57, S, E, true);
+        expectSame(plain, ahead, c.name);
+        // Guesses may cost extra decodes, but every frame tracking needs is among them.
+        for (const auto& [n, count] : plainScene.decodesOf)
+            EXPECT_GE(aheadScene.decodesOf[n], count) << c.name << ": frame " << n;
+    }
+}
+
+namespace {
+
+// Throws for one frame, fails for another, and is otherwise a scene.
+class Troubled : public DibSource {
+public:
+    explicit Troubled(Scene& scene) : scene_(scene) {}
+    bool dib(int32_t n, std::vector<uint8_t>& out) override {
+        if (n == throwAt) throw std::bad_alloc();
+        return scene_.dib(n, out);
+    }
+    int32_t throwAt = -1;
+
+private:
+    Scene& scene_;
+};
+
+} // namespace
+
+TEST(ReadAhead, FailuresReachTheCallerOnlyWithTheFrameAskedFor) {
+    Scene scene(64, 48, 100, [](int) { return Rect{10, 10, 40, 40}; });
+    scene.failAt[20] = true;
+    Troubled source(scene);
+    source.throwAt = 30;
+    GrayReader reader(source, 64, 48, GrayWeights(0.299, 0.587, 0.114));
+    std::vector<uint8_t> gray(64 * 48), plain(64 * 48);
+    GrayReader plainReader(scene, 64, 48, GrayWeights(0.299, 0.587, 0.114));
+    reader.startReadAhead(0, 99);
+    // 10 then 15 guesses 20, which fails only when asked for.
+    EXPECT_EQ(reader.read(10, gray.data()), 0);
+    EXPECT_EQ(reader.read(15, gray.data()), 0);
+    EXPECT_EQ(reader.read(20, gray.data()), kFrameFetch);
+    EXPECT_EQ(reader.read(25, gray.data()), 0); // guesses 30, which throws
+    EXPECT_EQ(reader.read(17, gray.data()), 0);
+    ASSERT_EQ(plainReader.read(17, plain.data()), 0);
+    EXPECT_EQ(gray, plain);
+    EXPECT_EQ(reader.read(25, gray.data()), 0);
+    EXPECT_THROW(reader.read(30, gray.data()), std::bad_alloc);
+    EXPECT_EQ(reader.read(31, gray.data()), 0);
+    EXPECT_EQ(reader.read(99, gray.data()), 0);
+    EXPECT_EQ(reader.read(100, gray.data()), kFrameFetch); // past the scene
+    reader.stopReadAhead();
+    EXPECT_EQ(reader.readAhead(), nullptr);
+    EXPECT_EQ(reader.read(31, gray.data()), 0);
+}
+
+// Whole tracks on coded movies, where reading ahead also changes the order in which the
+// decoder is asked for frames.
+TEST(ReadAhead, TracksOnMoviesAreThoseOfPlainReading) {
+    const fs::path dir = fs::temp_directory_path() / ("qxmtrack-ahead-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    for (const char* kind : {"avi-mpeg4", "mpg-mpeg2"}) {
+        for (const char* path : {"curved", "leave"}) {
+            const fs::path movie =
+                dir / (std::string(kind) + "-" + path + "." + std::string(kind).substr(0, 3));
+            std::ostringstream cmd;
+            cmd << std::getenv("QXM_BIN_DIR") << "/qxm-make-movie --kind " << kind
+                << " --size 240x180 --frames 50 --speed 4 --path " << path << " " << movie
+                << " > /dev/null 2>&1";
+            ASSERT_EQ(std::system(cmd.str().c_str()), 0) << cmd.str();
+            std::vector<Rect> truth;
+            std::ifstream in(movie.string() + ".truth");
+            for (std::string line; std::getline(in, line);) {
+                if (line.empty() || line[0] == '#') continue;
+                std::istringstream ls(line);
+                int f;
+                Rect r;
+                ls >> f >> r.left >> r.top >> r.right >> r.bottom;
+                truth.push_back(r);
+            }
+            ASSERT_EQ(truth.size(), 50u);
+            std::unique_ptr<Movie> plainMovie, aheadMovie;
+            ASSERT_EQ(Movie::open(movie.string(), plainMovie), 0);
+            ASSERT_EQ(Movie::open(movie.string(), aheadMovie), 0);
+            Params p;
+            const std::string what = std::string(kind) + " " + path;
+            const Outcome plain =
+                trackOn(*plainMovie, 240, 180, p, 0, 49, truth.front(), truth.back(), false);
+            const Outcome ahead =
+                trackOn(*aheadMovie, 240, 180, p, 0, 49, truth.front(), truth.back(), true);
+            expectSame(plain, ahead, what);
+        }
+    }
+    fs::remove_all(dir);
+}
