@@ -52,6 +52,9 @@ std::string nameProblem(std::string_view name) {
     }
     if (name.front() == '#' || name.front() == ';')
         return "the name \"" + std::string(name) + "\" starts like a comment";
+    // The text form skips a byte order mark at its start: such a name would not read back.
+    if (name.substr(0, 3) == "\xEF\xBB\xBF")
+        return "the name \"" + std::string(name) + "\" starts with a byte order mark";
     return {};
 }
 

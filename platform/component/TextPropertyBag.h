@@ -53,7 +53,8 @@ public:
     void clear() { entries_.clear(); }
 
     // A name the text form can hold: non-empty, no blank, '=' or control character, not
-    // starting with '#' or ';' (which would make the line a comment).
+    // starting with '#' or ';' (which would make the line a comment) nor with a UTF-8 byte
+    // order mark (which a text's first line loses).
     static bool isValidName(std::string_view name);
 
     // Replaces out's entries with those of text. On failure STG_E_READFAULT, *error says

@@ -194,9 +194,12 @@ CursorError readU32Array(Bytes data, std::vector<std::uint32_t>& out) {
     return CursorError::None;
 }
 
-// Frames of a "LIST" "fram" chunk: one cursor or icon file per "icon" chunk.
+// Frames of a "LIST" "fram" chunk: one cursor or icon file per "icon" chunk. A form may hold
+// several such lists; the frames of the earlier ones count towards the limits too.
 CursorError readFrames(Bytes list, std::vector<CursorImage>& frames) {
     std::size_t decoded = 0;
+    for (const CursorImage& frame : frames)
+        decoded += frame.rgba.size() + frame.png.size();
     for (std::size_t at = 4; fits(list.size(), at, 8);) {
         const std::uint32_t size = u32(list, at + 4);
         if (!fits(list.size(), at + 8, size)) return CursorError::Format;

@@ -111,6 +111,19 @@ TEST(AnimatedCursor, MalformedForms) {
     }
 }
 
+TEST(AnimatedCursor, DecodedFramesAreBoundedAcrossFrameLists) {
+    // 256 x 256 frames decode to 256 KiB each: 200 of them stay below the limit, but three lists
+    // of 200 reach 150 MiB together.
+    const Buf big = solidCursor(kMaxCursorSize, 0x00FF00);
+    const Buf list = frameList(std::vector<Buf>(200, big));
+    CursorData data;
+    EXPECT_EQ(readCursor(riff({anih(200, 1, 1, 1), list}), data), CursorError::None);
+    EXPECT_EQ(data.frames.size(), 200u);
+    EXPECT_EQ(readCursor(riff({anih(600, 1, 1, 1), list, list, list}), data),
+              CursorError::TooLarge);
+    EXPECT_TRUE(data.frames.empty());
+}
+
 // Whatever a reader accepts must be self-consistent.
 void expectConsistent(const CursorData& d) {
     ASSERT_FALSE(d.frames.empty());
