@@ -10,32 +10,39 @@
 namespace qxm::qxmovie {
 namespace {
 
-constexpr std::string versionBlock() {
-    std::string s;
-    auto line = [&s](std::string_view name, std::string_view value) {
-        s += name;
-        s += '=';
-        s += value;
-        s += '\n';
-    };
-    line("FileVersion", kFileVersion);
-    line("ProductVersion", kFileVersion);
-    line("FileDescription", kFileDescription);
-    line("InternalName", kInternalName);
-    line("OriginalFilename", kOriginalFilename);
-    line("ProductName", kProductName);
-    line("LegalCopyright", kLegalCopyright);
-    return s;
+// The version block's "Name=Value" lines. Built from string views: clang cannot evaluate
+// libstdc++'s std::string in a constant expression.
+constexpr std::string_view kVersionLines[][2] = {
+    {"FileVersion", kFileVersion},         {"ProductVersion", kFileVersion},
+    {"FileDescription", kFileDescription}, {"InternalName", kInternalName},
+    {"OriginalFilename", kOriginalFilename}, {"ProductName", kProductName},
+    {"LegalCopyright", kLegalCopyright},
+};
+
+constexpr std::size_t versionSize() {
+    std::size_t n = 0;
+    for (const auto& l : kVersionLines)
+        n += l[0].size() + 1 + l[1].size() + 1;
+    return n;
 }
 
-template <std::size_t N> constexpr std::array<unsigned char, N> bytesOf(const std::string& s) {
-    std::array<unsigned char, N> out{};
-    for (std::size_t i = 0; i < N; ++i)
-        out[i] = static_cast<unsigned char>(s[i]);
+constexpr std::size_t kVersionSize = versionSize();
+
+constexpr std::array<unsigned char, kVersionSize> versionBlock() {
+    std::array<unsigned char, kVersionSize> out{};
+    std::size_t at = 0;
+    auto put = [&](std::string_view text) {
+        for (char c : text)
+            out[at++] = static_cast<unsigned char>(c);
+    };
+    for (const auto& l : kVersionLines) {
+        put(l[0]);
+        put("=");
+        put(l[1]);
+        put("\n");
+    }
     return out;
 }
-
-constexpr std::size_t kVersionSize = versionBlock().size();
 
 // The toolbox picture, 16 x 15: a film frame with a red anchor rectangle and a pointer.
 constexpr std::string_view kToolboxPixels[15] = {
@@ -108,7 +115,7 @@ constexpr std::array<unsigned char, kBmpSize> toolboxBitmap() {
     return b;
 }
 
-QXM_MODULE_RESOURCE(g_versionResource, "VERSION", 1, bytesOf<kVersionSize>(versionBlock()));
+QXM_MODULE_RESOURCE(g_versionResource, "VERSION", 1, versionBlock());
 QXM_MODULE_RESOURCE(g_toolboxResource, "BITMAP", 1, toolboxBitmap());
 
 } // namespace

@@ -146,7 +146,8 @@ TEST_F(AnchorListDialogTest, CancelAfterDeletingEverythingRestoresTheTable) {
     for (const auto& [how, end] : endings) {
         SCOPED_TRACE(how);
         table_ = original_;
-        const int result = run([&] {
+        // clang before 16 cannot capture a structured binding: name it in an init-capture.
+        const int result = run([&, &finish = end] {
             for (int left = 3; left > 0; --left) {
                 clickRow(dialog_.list(), left - 1);
                 click(dialog_.deleteButton());
@@ -158,7 +159,7 @@ TEST_F(AnchorListDialogTest, CancelAfterDeletingEverythingRestoresTheTable) {
                 EXPECT_EQ(QApplication::focusWidget(), dialog_.cancelButton());
             }
             EXPECT_FALSE(table_.AnchorDataSaved);
-            end();
+            finish();
         });
         EXPECT_EQ(result, QDialog::Rejected);
         EXPECT_EQ(table_.records(), original_.records());
