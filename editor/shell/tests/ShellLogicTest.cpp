@@ -63,8 +63,9 @@ TEST(MovieGeometry, FileNameRule) {
         const FileNameCheck r = CheckFileNameRule(c.name, c.inMob);
         EXPECT_EQ(r.valid, c.valid) << c.name;
         EXPECT_EQ(r.trackable, c.trackable) << c.name;
-        if (!c.valid)
+        if (!c.valid) {
             EXPECT_STREQ(r.message, c.inMob ? text::kBadMovieNameInMob : text::kBadMovieName);
+        }
     }
 }
 
