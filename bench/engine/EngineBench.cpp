@@ -7,6 +7,8 @@
 #include "platform/engine/MovieEngine.h"
 #include "tools/make_movie/MovieGen.h"
 
+#include "BenchMovies.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -27,10 +29,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
-fs::path benchDir() {
-    const char* dir = std::getenv("QXM_BENCH_DIR");
-    return dir && *dir ? fs::path(dir) : fs::temp_directory_path() / "qxm-engine-bench";
-}
+using qxm::bench::benchDir;
 
 std::string g_movie;
 
@@ -47,16 +46,9 @@ bool prepareMovie() {
         std::fprintf(stderr, "unknown kind %s\n", movieRecipe.kind.c_str());
         return false;
     }
-    fs::create_directories(benchDir());
-    g_movie = (benchDir() / ("five-minutes-" + movieRecipe.kind + info->extension)).string();
-    if (fs::exists(g_movie)) return true;
-    std::fprintf(stderr, "writing %s ...\n", g_movie.c_str());
-    std::string error;
-    if (!qxm::moviegen::writeMovie(g_movie, movieRecipe, error)) {
-        std::fprintf(stderr, "cannot write the movie: %s\n", error.c_str());
-        return false;
-    }
-    return true;
+    g_movie =
+        qxm::bench::benchMovie("five-minutes-" + movieRecipe.kind + info->extension, movieRecipe);
+    return !g_movie.empty();
 }
 
 void clearCache() {

@@ -13,6 +13,8 @@
 #include "platform/engine/MovieEngine.h"
 #include "tools/make_movie/MovieGen.h"
 
+#include "BenchMovies.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -33,10 +35,7 @@ namespace {
 
 constexpr int kFps = 30, kRate = 48000;
 
-fs::path benchDir() {
-    const char* dir = std::getenv("QXM_BENCH_DIR");
-    return dir && *dir ? fs::path(dir) : fs::temp_directory_path() / "qxm-engine-bench";
-}
+using qxm::bench::benchDir;
 
 std::string g_movie;
 
@@ -48,16 +47,8 @@ bool prepareMovie() {
     recipe.fps = kFps;
     recipe.frames = 62 * kFps;
     recipe.toneRate = kRate;
-    fs::create_directories(benchDir());
-    g_movie = (benchDir() / "tone-62s-avi-mpeg4.avi").string();
-    if (fs::exists(g_movie)) return true;
-    std::fprintf(stderr, "writing %s ...\n", g_movie.c_str());
-    std::string error;
-    if (!qxm::moviegen::writeMovie(g_movie, recipe, error)) {
-        std::fprintf(stderr, "cannot write the movie: %s\n", error.c_str());
-        return false;
-    }
-    return true;
+    g_movie = qxm::bench::benchMovie("tone-62s-avi-mpeg4.avi", recipe);
+    return !g_movie.empty();
 }
 
 bool useDevice() {
