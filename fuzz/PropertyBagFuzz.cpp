@@ -1,7 +1,7 @@
 // The property bag's text form on arbitrary text: what parses must format and parse back to the
 // same entries, and the control's persisted values are then loaded from it.
 #include "fuzz/FuzzSupport.h"
-#include "platform/component/TextPropertyBag.h"
+#include "platform/propertybag/TextPropertyBag.h"
 #include "player_control/persistence/QXMoviePersist.h"
 
 using namespace qxm;

@@ -1,7 +1,7 @@
 // The registry file on arbitrary text: parsing, the format written back, and every lookup the
 // component layer makes on the file (classes, ProgIDs, type libraries, categories).
 #include "fuzz/FuzzSupport.h"
-#include "platform/component/Registry.h"
+#include "platform/registry/Registry.h"
 
 using namespace qxm;
 

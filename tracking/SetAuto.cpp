@@ -1,6 +1,7 @@
 #include "tracking/SetAuto.h"
 
 #include "imaging/include/qxmimlib.h"
+#include "platform/component/HResult.h"
 #include "platform/prompter/Prompter.h"
 #include "tracking/Codes.h"
 #include "tracking/FramePair.h"
@@ -156,15 +157,10 @@ int32_t ExecSetAuto(int32_t startFrame, int32_t endFrame, int32_t sLeft, int32_t
     const auto t0 = std::chrono::steady_clock::now();
     if (count) *count = 0;
     if (records) *records = nullptr;
-    int32_t rc;
-    try {
-        rc = execSetAuto(startFrame, endFrame, Rect{sLeft, sTop, sRight, sBottom},
-                         Rect{eLeft, eTop, eRight, eBottom}, count, records);
-    } catch (const std::bad_alloc&) {
-        rc = kNoResultMemory;
-    } catch (...) {
-        rc = kImageLibrary;
-    }
+    const int32_t rc = qxm::callGuarded<int32_t>(kImageLibrary, kNoResultMemory, [&] {
+        return execSetAuto(startFrame, endFrame, Rect{sLeft, sTop, sRight, sBottom},
+                           Rect{eLeft, eTop, eRight, eBottom}, count, records);
+    });
     if (rc < 0) {
         if (count) *count = 0;
         if (records) *records = nullptr;

@@ -3,6 +3,9 @@
 // temporary folder) and kept there for later runs.
 #include "tools/make_movie/MovieGen.h"
 
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +31,19 @@ inline std::string benchMovie(const std::string& name, const moviegen::MovieReci
         return {};
     }
     return path;
+}
+
+// The benchmarks' main: an offscreen application, the frame cache beside the movies, and
+// prepare (writing the movies) before the first benchmark.
+inline int runBenchmarks(int argc, char** argv, bool (*prepare)()) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("XDG_CACHE_HOME", (benchDir() / "cache").c_str(), 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (!prepare()) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace qxm::bench

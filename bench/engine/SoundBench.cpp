@@ -159,12 +159,5 @@ BENCHMARK(BM_PlayCpu)
 } // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("XDG_CACHE_HOME", (benchDir() / "cache").c_str(), 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (!prepareMovie()) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qxm::bench::runBenchmarks(argc, argv, prepareMovie);
 }

@@ -5,7 +5,7 @@
 #include "editor/anchors/AnchorTexts.h"
 #include "editor/anchors/TextLines.h"
 #include "platform/codepage/CodePage.h"
-#include "platform/component/TextFiles.h"
+#include "platform/files/TextFiles.h"
 #include "platform/prompter/Prompter.h"
 
 #include <algorithm>

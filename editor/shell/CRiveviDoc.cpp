@@ -10,20 +10,12 @@
 #include "editor/shell/dialogs/AnchorListDialog.h"
 #include "editor/shell/dialogs/NewAnchorDialog.h"
 #include "editor/view/CRivEviFV.h"
+#include "editor/view/WaitCursor.h"
 #include "platform/prompter/Prompter.h"
 
 namespace qxm::editor {
 
 namespace {
-
-// The wait cursor for the life of the object.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Sets a flag for the life of the object.
 class FlagScope {

@@ -24,6 +24,7 @@
 #include "editor/anchors/MovieObjectFile.h"
 #include "editor/shell/EditorTexts.h"
 #include "editor/view/CRivEviFV.h"
+#include "editor/view/WaitCursor.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/prompter/Prompter.h"
 #include "platform/ui/SystemText.h"
@@ -219,14 +220,6 @@ private:
     }
 
     const QWidget& wait_;
-};
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 // Runs work on a thread of its own while this thread serves events behind the wait dialog,

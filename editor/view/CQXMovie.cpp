@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "platform/component/Activation.h"
+#include "platform/activation/Activation.h"
 #include "platform/component/Persist.h"
 #include "player_control/definitions/QXMovieIds.h"
 

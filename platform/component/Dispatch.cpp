@@ -189,12 +189,10 @@ public:
     HRESULT getIdOfName(std::string_view, DispId&) override { return DISP_E_UNKNOWNNAME; }
     HRESULT invoke(DispId id, std::uint16_t, Args args, Variant*, ExcepInfo*,
                    std::uint32_t*) override {
-        try {
+        return callGuarded<HRESULT>(E_FAIL, E_FAIL, [&] {
             if (handler_) handler_(id, args);
             return S_OK;
-        } catch (...) {
-            return E_FAIL;
-        }
+        });
     }
     HRESULT getTypeInfo(InterfaceInfo&) override { return E_NOTIMPL; }
 

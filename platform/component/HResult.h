@@ -4,6 +4,7 @@
 // that codes written by a module, printed by a tool or compared in a test mean the same thing.
 #include <cstdint>
 #include <exception>
+#include <new>
 #include <string>
 
 namespace qxm {
@@ -143,5 +144,32 @@ private:
     bool hasInfo_ = true;
     std::string what_;
 };
+
+// Runs body where no exception may pass (a C boundary, a callback from outside): its result,
+// or noMemory when it ran out of memory, or otherwise for any other exception. Code is the
+// boundary's own code type.
+template <class Code, class Body>
+Code callGuarded(Code otherwise, Code noMemory, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return noMemory;
+    } catch (...) {
+        return otherwise;
+    }
+}
+
+// The same for an HRESULT boundary: a ComError gives its own code, lack of memory
+// E_OUTOFMEMORY unless the caller names another.
+template <class Body>
+HRESULT guardedHResult(HRESULT otherwise, Body&& body, HRESULT noMemory = E_OUTOFMEMORY) noexcept {
+    return callGuarded(otherwise, noMemory, [&]() -> HRESULT {
+        try {
+            return body();
+        } catch (const ComError& e) {
+            return e.scode();
+        }
+    });
+}
 
 } // namespace qxm

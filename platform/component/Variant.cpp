@@ -1,4 +1,5 @@
 #include "platform/component/Variant.h"
+#include "platform/text/Trim.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,17 +8,9 @@
 namespace qxm {
 namespace {
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // Decimal text to double: optional sign, digits with an optional fraction and exponent.
 HRESULT parseNumber(std::string_view text, double& out) {
-    std::string_view s = trimBlanks(text);
+    std::string_view s = trim(text);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     if (s.empty() || s.front() == '+') return DISP_E_TYPEMISMATCH;
     double v = 0;
@@ -142,7 +135,7 @@ HRESULT Variant::toBool(bool& out) const {
         out = std::get<double>(value_) != 0.0;
         return S_OK;
     default: {
-        std::string_view s = trimBlanks(std::get<std::string>(value_));
+        std::string_view s = trim(std::get<std::string>(value_));
         if (equalsNoCase(s, "true")) {
             out = true;
             return S_OK;

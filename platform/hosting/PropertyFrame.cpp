@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "platform/component/Activation.h"
+#include "platform/activation/Activation.h"
 
 namespace qxm {
 

@@ -1,4 +1,5 @@
 #include "platform/profile/PrivateProfile.h"
+#include "platform/text/Trim.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -7,17 +8,8 @@
 namespace qxm::profile {
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b]))
-        ++b;
-    while (e > b && isBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
+std::string trimmed(std::string_view s) {
+    return std::string(trim(s, " \t\r\v\f"));
 }
 
 char lowerAscii(char c) {
@@ -60,13 +52,13 @@ PrivateProfile PrivateProfile::parse(const std::string& text) {
     while (pos <= text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string::npos) end = text.size();
-        std::string line = trim(text.substr(pos, end - pos));
+        std::string line = trimmed(text.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
             std::size_t close = line.find(']');
             std::string name =
-                trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+                trimmed(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
             current = nullptr;
             for (auto& s : p.sections_)
                 if (equalNoCase(s.name, name)) current = &s;
@@ -79,9 +71,9 @@ PrivateProfile PrivateProfile::parse(const std::string& text) {
         if (!current) continue;
         std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        std::string key = trim(line.substr(0, eq));
+        std::string key = trimmed(line.substr(0, eq));
         if (key.empty()) continue;
-        current->entries.push_back(Entry{key, unquote(trim(line.substr(eq + 1)))});
+        current->entries.push_back(Entry{key, unquote(trimmed(line.substr(eq + 1)))});
     }
     return p;
 }

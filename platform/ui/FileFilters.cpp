@@ -1,16 +1,8 @@
 #include "platform/ui/FileFilters.h"
+#include "platform/text/Trim.h"
 
 namespace qxm::ui {
 namespace {
-
-std::string_view trimmed(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 // The parts between '|' up to the first empty part after the last pair ("||" ends the list).
 std::vector<std::string_view> splitParts(std::string_view filter) {
@@ -32,7 +24,7 @@ std::string blankSeparated(std::string_view patterns) {
     std::string out;
     while (true) {
         const std::size_t semi = patterns.find(';');
-        const std::string_view p = trimmed(patterns.substr(0, semi));
+        const std::string_view p = trim(patterns.substr(0, semi));
         if (!p.empty()) {
             if (!out.empty()) out += ' ';
             out += p;
@@ -49,7 +41,7 @@ std::vector<std::string> nameFiltersFromTable(std::string_view filter) {
     const std::vector<std::string_view> parts = splitParts(filter);
     std::vector<std::string> out;
     for (std::size_t i = 0; i < parts.size(); i += 2) {
-        const std::string description(trimmed(parts[i]));
+        const std::string description(trim(parts[i]));
         std::string patterns = i + 1 < parts.size() ? blankSeparated(parts[i + 1]) : "";
         if (patterns.empty()) patterns.push_back('*');
         if (description.empty()) {

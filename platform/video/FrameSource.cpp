@@ -9,6 +9,9 @@
 // the linear mode, which is slow for distant frames but exact.
 #include "platform/video/FrameSource.h"
 
+#include "platform/files/FileLock.h"
+#include "platform/files/TextFiles.h"
+
 #include "platform/video/Hash.h"
 #include "platform/video/DroppedFrames.h"
 #include "platform/video/GopCache.h"
@@ -20,8 +23,6 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,26 +177,12 @@ IndexPtr readMatchingIndex(const std::string& source, const fs::path& indexFile)
 // Makes a finished temporary cache file durable and puts it in place of target; on failure
 // the temporary is gone, target is as it was, and why says what failed.
 bool storeCacheFile(const fs::path& tmp, const fs::path& target, std::string& why) {
-    bool ok = false;
-    if (const int fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC); fd < 0) {
-        why = "cannot open " + tmp.string() + ": " + std::strerror(errno);
-    } else {
-        ok = ::fsync(fd) == 0;
-        if (!ok) why = "cannot flush " + tmp.string() + ": " + std::strerror(errno);
-        if (::close(fd) != 0 && ok) {
-            ok = false;
-            why = "cannot close " + tmp.string() + ": " + std::strerror(errno);
-        }
+    std::string what;
+    if (const int e = commitTemporaryFile(-1, tmp.string(), target.string(), &what); e != 0) {
+        why = what + ": " + std::strerror(e);
+        return false;
     }
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        why = "cannot replace " + target.string() + ": " + std::strerror(errno);
-    }
-    if (!ok) {
-        std::error_code ec;
-        fs::remove(tmp, ec);
-    }
-    return ok;
+    return true;
 }
 
 // Indexes source and stores the index in indexFile (when that fails, the index is used all
@@ -225,26 +212,6 @@ IndexPtr buildIndex(const std::string& source, const fs::path& indexFile, Staged
     }
     return index;
 }
-
-// Holds an exclusive lock on a movie's cache entries, so that threads and processes opening
-// the same movie at once index it once and never replace a file another one has indexed.
-class EntryLock {
-public:
-    explicit EntryLock(const fs::path& file)
-        : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-        if (fd_ >= 0)
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-            }
-    }
-    ~EntryLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    EntryLock(const EntryLock&) = delete;
-    EntryLock& operator=(const EntryLock&) = delete;
-
-private:
-    int fd_;
-};
 
 void touch(const fs::path& file) {
     if (FILE* f = std::fopen(file.c_str(), "w")) std::fclose(f);
@@ -446,7 +413,11 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
              "cannot create the cache folder " + folder.string() + ": " + ec.message());
         return nullptr;
     }
-    const EntryLock lock(folder / (key.full + ".lock"));
+    // The lock keeps threads and processes opening the same movie at once from indexing it
+    // twice and from replacing a file another one has just made. Without it (a cache folder
+    // that takes no lock file) opening goes on: every cache file is written beside its place
+    // and renamed over it, so the worst is the same work done twice, never a file half read.
+    const FileLock lock((folder / (key.full + ".lock")).string());
 
     StagedProgress staged(progress, probe.needsRemux ? 2 : 1);
     bool built = false;

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QThread>
 
-#include "platform/component/Module.h"
+#include "platform/activation/Module.h"
 #include "player_control/definitions/QXMovieIds.h"
 #include "player_control/module/QXMovieObject.h"
 #include "player_control/pages/QXMoviePropPages.h"

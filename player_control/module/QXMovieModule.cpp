@@ -1,6 +1,6 @@
 // The QXMOVIE module: the control and its property pages behind the four component entries.
-#include "platform/component/Module.h"
-#include "platform/component/ModuleEntries.h"
+#include "platform/activation/Module.h"
+#include "platform/activation/ModuleEntries.h"
 #include "player_control/definitions/QXMovieIds.h"
 #include "player_control/module/QXMovieFactories.h"
 #include "player_control/module/QXMovieRegistration.h"
@@ -19,13 +19,10 @@ HRESULT DllGetClassObject(const qxm::Guid* clsid, const qxm::Guid* iid, void** p
     if (!ppv) return qxm::E_POINTER;
     *ppv = nullptr;
     if (!clsid || !iid) return qxm::E_INVALIDARG;
-    try {
+    return qxm::callGuarded<HRESULT>(qxm::E_OUTOFMEMORY, qxm::E_OUTOFMEMORY, [&] {
         qxm::IClassFactory* factory = qxm::qxmovie::moduleClassFactory(*clsid);
-        if (!factory) return qxm::CLASS_E_CLASSNOTAVAILABLE;
-        return factory->queryInterface(*iid, ppv);
-    } catch (...) {
-        return qxm::E_OUTOFMEMORY;
-    }
+        return factory ? factory->queryInterface(*iid, ppv) : qxm::CLASS_E_CLASSNOTAVAILABLE;
+    });
 }
 
 HRESULT DllCanUnloadNow() {
@@ -33,17 +30,13 @@ HRESULT DllCanUnloadNow() {
 }
 
 HRESULT DllRegisterServer() {
-    try {
+    return qxm::callGuarded<HRESULT>(qxm::SELFREG_E_CLASS, qxm::SELFREG_E_CLASS, [] {
         return qxm::registerModule(qxm::qxmovie::describeModule(thisModulePath()));
-    } catch (...) {
-        return qxm::SELFREG_E_CLASS;
-    }
+    });
 }
 
 HRESULT DllUnregisterServer() {
-    try {
+    return qxm::callGuarded<HRESULT>(qxm::SELFREG_E_CLASS, qxm::SELFREG_E_CLASS, [] {
         return qxm::unregisterModule(qxm::qxmovie::describeModule(thisModulePath()));
-    } catch (...) {
-        return qxm::SELFREG_E_CLASS;
-    }
+    });
 }

@@ -51,15 +51,7 @@ QXMovieObject::~QXMovieObject() {
 
 template <class F> HRESULT QXMovieObject::guarded(F&& body) {
     if (!live()) return E_UNEXPECTED;
-    try {
-        return body(*live());
-    } catch (const ComError& e) {
-        return e.scode();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    return guardedHResult(E_FAIL, [&] { return body(*live()); });
 }
 
 // ---- automation, passed through ------------------------------------------------------------

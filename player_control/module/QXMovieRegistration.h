@@ -1,7 +1,7 @@
 #pragma once
 // What the module writes into the component registry about itself: the type library, the
 // control class with its registration details and categories, and the three page classes.
-#include "platform/component/Module.h"
+#include "platform/activation/Module.h"
 
 namespace qxm::qxmovie {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/component/ModuleResources.h"
+#include "platform/activation/ModuleResources.h"
 #include "player_control/pages/QXMovieVersion.h"
 
 namespace qxm::qxmovie {

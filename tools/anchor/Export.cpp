@@ -421,55 +421,50 @@ void writeCoco(const std::vector<Anchor>& all, const ExportOptions& o, Output& o
     out.put(id ? "\n  ]\n}\n" : "]\n}\n");
 }
 
+using Writer = void (*)(const std::vector<Anchor>&, const ExportOptions&, Output&,
+                        std::vector<std::string>&);
+
+// One row a format: its name on the command line, whether it needs the movie's frame size and
+// rate, and its writer.
+struct FormatRow {
+    ExportFormat format;
+    const char* name;
+    bool needsMovie;
+    Writer write;
+};
+constexpr FormatRow kFormats[] = {
+    {ExportFormat::Json, "json", false, writeJson},
+    {ExportFormat::Cvat, "cvat", true, writeCvat},
+    {ExportFormat::Mot, "mot", false, writeMot},
+    {ExportFormat::WebVtt, "webvtt", true, writeWebVtt},
+    {ExportFormat::Coco, "coco", true, writeCoco},
+};
+
+const FormatRow& rowOf(ExportFormat format) {
+    for (const FormatRow& row : kFormats)
+        if (row.format == format) return row;
+    return kFormats[0];
+}
+
 } // namespace
 
 std::optional<ExportFormat> parseExportFormat(std::string_view name) {
-    for (const ExportFormat f : {ExportFormat::Json, ExportFormat::Cvat, ExportFormat::Mot,
-                                 ExportFormat::WebVtt, ExportFormat::Coco})
-        if (name == exportFormatName(f)) return f;
+    for (const FormatRow& row : kFormats)
+        if (name == row.name) return row.format;
     return std::nullopt;
 }
 
 const char* exportFormatName(ExportFormat format) {
-    switch (format) {
-    case ExportFormat::Json:
-        return "json";
-    case ExportFormat::Cvat:
-        return "cvat";
-    case ExportFormat::Mot:
-        return "mot";
-    case ExportFormat::WebVtt:
-        return "webvtt";
-    case ExportFormat::Coco:
-        return "coco";
-    }
-    return "";
+    return rowOf(format).name;
 }
 
 bool exportNeedsMovie(ExportFormat format) {
-    return format == ExportFormat::Cvat || format == ExportFormat::WebVtt ||
-           format == ExportFormat::Coco;
+    return rowOf(format).needsMovie;
 }
 
 void exportAnchors(const std::vector<Anchor>& anchors, const ExportOptions& options, Output& out,
                    std::vector<std::string>& warnings) {
-    switch (options.format) {
-    case ExportFormat::Json:
-        writeJson(anchors, options, out, warnings);
-        break;
-    case ExportFormat::Cvat:
-        writeCvat(anchors, options, out, warnings);
-        break;
-    case ExportFormat::Mot:
-        writeMot(anchors, options, out, warnings);
-        break;
-    case ExportFormat::WebVtt:
-        writeWebVtt(anchors, options, out, warnings);
-        break;
-    case ExportFormat::Coco:
-        writeCoco(anchors, options, out, warnings);
-        break;
-    }
+    rowOf(options.format).write(anchors, options, out, warnings);
 }
 
 } // namespace qxm::anchortool

@@ -168,21 +168,26 @@ bool sortSamples(Track& t, std::vector<std::string>& warnings, std::string& erro
 
 } // namespace
 
+namespace {
+
+struct FormatName {
+    ImportFormat format;
+    const char* name;
+};
+constexpr FormatName kFormatNames[] = {
+    {ImportFormat::Cvat, "cvat"}, {ImportFormat::Mot, "mot"}, {ImportFormat::Json, "json"}};
+
+} // namespace
+
 std::optional<ImportFormat> parseImportFormat(std::string_view name) {
-    for (const ImportFormat f : {ImportFormat::Cvat, ImportFormat::Mot, ImportFormat::Json})
-        if (name == importFormatName(f)) return f;
+    for (const FormatName& f : kFormatNames)
+        if (name == f.name) return f.format;
     return std::nullopt;
 }
 
 const char* importFormatName(ImportFormat format) {
-    switch (format) {
-    case ImportFormat::Cvat:
-        return "cvat";
-    case ImportFormat::Mot:
-        return "mot";
-    case ImportFormat::Json:
-        return "json";
-    }
+    for (const FormatName& f : kFormatNames)
+        if (f.format == format) return f.name;
     return "";
 }
 

@@ -99,20 +99,28 @@ private:
         return true;
     }
 
-    bool anchorList() {
+    // An array whose elements each begin with the token first (another is the fault wrong);
+    // element() reads the rest of each.
+    template <class Element> bool arrayOf(Token first, const char* wrong, Element element) {
         Token t;
         if (!next(t)) return false;
         if (t != Token::BeginArray) return failHere(text::kJsonWantArray);
         for (;;) {
             if (!next(t)) return false;
             if (t == Token::EndArray) return true;
-            if (t != Token::BeginObject) return failHere(text::kJsonWantObject);
+            if (t != first) return failHere(wrong);
+            if (!element()) return false;
+        }
+    }
+
+    bool anchorList() {
+        return arrayOf(Token::BeginObject, text::kJsonWantObject, [this] {
             if (tracks_.size() == anchors::kMaxObject) {
                 error_ = fill(text::kTooManyTracks, {path_, std::to_string(anchors::kMaxObject)});
                 return false;
             }
-            if (!anchor()) return false;
-        }
+            return anchor();
+        });
     }
 
     bool anchor() {
@@ -148,13 +156,7 @@ private:
     }
 
     bool frameList(Track& track, bool keys) {
-        Token t;
-        if (!next(t)) return false;
-        if (t != Token::BeginArray) return failHere(text::kJsonWantArray);
-        for (;;) {
-            if (!next(t)) return false;
-            if (t == Token::EndArray) return true;
-            if (t != Token::BeginArray) return failHere(text::kJsonFrameShape);
+        return arrayOf(Token::BeginArray, text::kJsonFrameShape, [&] {
             std::int32_t frame = 0;
             double v[4];
             if (!int32Value(frame, text::kJsonFrameShape)) return false;
@@ -165,6 +167,7 @@ private:
                     c > std::numeric_limits<std::int32_t>::max())
                     return failHere(text::kJsonFrameShape);
             }
+            Token t;
             if (!next(t)) return false;
             if (t != Token::EndArray) return failHere(text::kJsonFrameShape);
             track.samples.push_back(
@@ -172,7 +175,8 @@ private:
                  {static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]),
                   static_cast<std::int32_t>(v[2]), static_cast<std::int32_t>(v[3])},
                  keys});
-        }
+            return true;
+        });
     }
 
     JsonReader& json_;

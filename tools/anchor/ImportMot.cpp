@@ -4,6 +4,7 @@
 #include "tools/anchor/Import.h"
 
 #include "editor/anchors/AnchorTable.h"
+#include "platform/text/Trim.h"
 #include "tools/anchor/Text.h"
 #include "tools/anchor/ToolText.h"
 
@@ -25,12 +26,9 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// Blanks around a field; a carriage return may end a line written elsewhere.
 std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
+    return trimRight(trimLeft(s), " \t\r");
 }
 
 bool parseNumber(std::string_view s, double& out) {

@@ -1,6 +1,6 @@
 #include "tools/anchor/Output.h"
 
-#include "platform/component/TextFiles.h"
+#include "platform/files/TextFiles.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -76,13 +76,18 @@ bool OutputFile::commit() {
     if (!stream_) return false;
     const bool closed = std::fclose(stream_) == 0;
     stream_ = nullptr;
-    if (!closed || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    if (!closed) {
+        const int e = errno;
         ::unlink(temp_.c_str());
         temp_.clear();
+        errno = e;
         return false;
     }
+    // Synced to disk before it replaces the target; errno says why when it fails.
+    const int e = commitTemporaryFile(-1, temp_, target_, nullptr);
     temp_.clear();
-    return true;
+    errno = e;
+    return e == 0;
 }
 
 void OutputFile::discard() {

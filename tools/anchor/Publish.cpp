@@ -2,6 +2,7 @@
 
 #include "editor/anchors/AnchorPaths.h"
 #include "editor/anchors/MovieObjectFile.h"
+#include "platform/text/QuotedText.h"
 #include "platform/video/AvHandles.h"
 #include "platform/video/FrameSource.h"
 #include "player_control/anchors/AnchorText.h"
@@ -363,22 +364,10 @@ private:
 
 void appendHtmlEscaped(std::string& out, std::string_view s) {
     for (char c : s) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
+        if (const std::string_view e = markupEntity(c); !e.empty())
+            out += e;
+        else
             out += c;
-        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "tools/anchor/Text.h"
 
 #include "platform/codepage/CodePage.h"
+#include "platform/text/QuotedText.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -149,30 +150,14 @@ std::string fromUtf8(std::string_view utf8, bool* lossy) {
 void appendJsonEscaped(std::string& out, std::string_view utf8) {
     for (const char c : utf8) {
         const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (u < 0x20 || u == 0x7F) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\u%04X", u);
-                out += hex;
-            } else {
-                out.push_back(c);
-            }
+        if (const std::string_view e = backslashEscape(c); !e.empty()) {
+            out += e;
+        } else if (u < 0x20 || u == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\u%04X", u);
+            out += hex;
+        } else {
+            out.push_back(c);
         }
     }
 }
@@ -180,19 +165,11 @@ void appendJsonEscaped(std::string& out, std::string_view utf8) {
 void appendXmlEscaped(std::string& out, std::string_view utf8) {
     for (const char c : utf8) {
         const auto u = static_cast<unsigned char>(c);
+        if (const std::string_view e = markupEntity(c); !e.empty()) {
+            out += e;
+            continue;
+        }
         switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
         case '\'':
             out += "&apos;";
             break;

@@ -12,10 +12,10 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "platform/component/Activation.h"
+#include "platform/activation/Activation.h"
 #include "platform/component/Persist.h"
-#include "platform/component/TextFiles.h"
-#include "platform/component/TextPropertyBag.h"
+#include "platform/files/TextFiles.h"
+#include "platform/propertybag/TextPropertyBag.h"
 #include "tools/host/HostText.h"
 
 namespace qxm::host {

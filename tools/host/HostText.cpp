@@ -1,6 +1,6 @@
 #include "tools/host/HostText.h"
 
-#include "platform/component/QuotedText.h"
+#include "platform/text/QuotedText.h"
 
 namespace qxm::host {
 

@@ -5,9 +5,9 @@
 // qxmregsvr -v MODULE: prints the module's version block, one "Name=Value" line each, read
 // from the file without loading it (exit 3 when it cannot be read or has none).
 #include "QxmVersion.h"
+#include "platform/activation/Module.h"
+#include "platform/activation/ModuleResources.h"
 #include "platform/component/HResult.h"
-#include "platform/component/Module.h"
-#include "platform/component/ModuleResources.h"
 
 #include <cstdio>
 #include <cstring>

@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "TestApplication.h"
+#include "RuntimeFolderTest.h"
 
 namespace qxm::dde {
 namespace {
@@ -23,16 +23,8 @@ const QString kService = QStringLiteral("ZIZAZI");
 const QString kTopic = QStringLiteral("MESSAGE");
 
 // Every case gets a runtime folder of its own, so cases may run side by side.
-class DdeTest : public ::testing::Test {
+class DdeTest : public RuntimeFolderTest {
 protected:
-    void SetUp() override {
-        testApplication();
-        ASSERT_TRUE(m_runtime.isValid());
-        m_saved = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
-    }
-    void TearDown() override { qputenv("XDG_RUNTIME_DIR", m_saved); }
-
     // Starts the server on kService/kTopic; it records what it receives and refuses "no".
     void startServer(DdeServer& server) {
         QString error;
@@ -59,8 +51,6 @@ protected:
                                10000);
     }
 
-    QTemporaryDir m_runtime;
-    QByteArray m_saved;
     QList<std::pair<QString, QByteArray>> m_received;
 };
 

@@ -10,25 +10,13 @@
 
 #include <utility>
 
-#include "TestApplication.h"
+#include "RuntimeFolderTest.h"
 
 namespace qxm::toplevel {
 namespace {
 
 // Every case gets a runtime folder of its own, so cases may run side by side.
-class TopLevelPresenceTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        testApplication();
-        ASSERT_TRUE(m_runtime.isValid());
-        m_saved = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
-    }
-    void TearDown() override { qputenv("XDG_RUNTIME_DIR", m_saved); }
-
-    QTemporaryDir m_runtime;
-    QByteArray m_saved;
-};
+using TopLevelPresenceTest = RuntimeFolderTest;
 
 // Starts the helper claiming title; its answer, "claimed" or "taken".
 QByteArray startClaimer(QProcess& helper, const QString& title) {

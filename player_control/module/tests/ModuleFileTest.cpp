@@ -6,18 +6,18 @@
 #include <dlfcn.h>
 #include <fstream>
 
-#include "platform/component/Activation.h"
-#include "platform/component/Categories.h"
-#include "platform/component/Module.h"
-#include "platform/component/ModuleEntries.h"
-#include "platform/component/ModuleResources.h"
+#include "platform/activation/Activation.h"
+#include "platform/activation/Categories.h"
+#include "platform/activation/Module.h"
+#include "platform/activation/ModuleEntries.h"
+#include "platform/activation/ModuleResources.h"
 #include "platform/component/Persist.h"
-#include "platform/component/Registry.h"
-#include "platform/component/tests/TempRegistry.h"
 #include "platform/hosting/ControlHosting.h"
 #include "platform/hosting/PropertyPages.h"
-#include "player_control/definitions/QXMovieIds.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/tests/TempRegistry.h"
 #include "player_control/control/tests/ControlTestSupport.h"
+#include "player_control/definitions/QXMovieIds.h"
 
 using namespace qxm;
 using namespace qxm::qxmovie;

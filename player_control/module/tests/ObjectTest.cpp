@@ -3,8 +3,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "platform/component/TextPropertyBag.h"
 #include "platform/hosting/PropertyFrame.h"
+#include "platform/propertybag/TextPropertyBag.h"
 #include "player_control/control/tests/ControlTestSupport.h"
 #include "player_control/module/QXMovieFactories.h"
 #include "player_control/module/QXMovieObject.h"

@@ -1,6 +1,6 @@
 #include "player_control/persistence/QXMoviePersist.h"
 
-#include "platform/component/TextPropertyBag.h"
+#include "platform/propertybag/TextPropertyBag.h"
 #include "player_control/persistence/tests/AllocationWatch.h"
 
 #include <gtest/gtest.h>

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/component/tests/TempRegistry.h"
+#include "platform/registry/tests/TempRegistry.h"
 #include "tools/make_movie/MovieGen.h"
 
 namespace fs = std::filesystem;

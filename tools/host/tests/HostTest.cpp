@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "editor/anchors/AnchorFile.h"
-#include "platform/component/tests/TempRegistry.h"
+#include "platform/registry/tests/TempRegistry.h"
 #include "tools/make_movie/MovieGen.h"
 
 namespace fs = std::filesystem;

@@ -1,7 +1,8 @@
-#include "platform/component/Activation.h"
+#include "platform/activation/Activation.h"
 
-#include "platform/component/ModuleEntries.h"
-#include "platform/component/Registry.h"
+#include "platform/activation/ModuleEntries.h"
+#include "platform/activation/SharedLibrary.h"
+#include "platform/registry/Registry.h"
 
 #include <dlfcn.h>
 #include <map>
@@ -43,21 +44,14 @@ HRESULT loadModule(const std::string& path, LoadedModule*& out, std::string* mes
         say(message, "module " + path + " not found");
         return CO_E_DLLNOTFOUND;
     }
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        say(message, "cannot load module " + path + ": " + (why ? why : "unknown error"));
-        return CO_E_DLLNOTFOUND;
-    }
+    SharedLibrary library;
+    if (const HRESULT hr = library.open(path, path, message); failed(hr)) return hr;
     LoadedModule m;
-    m.handle = handle;
-    m.getClassObject = reinterpret_cast<DllGetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
-    m.canUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(dlsym(handle, "DllCanUnloadNow"));
-    if (!m.getClassObject) {
-        dlclose(handle);
-        say(message, "module " + path + " has no entry DllGetClassObject");
-        return CO_E_ERRORINDLL;
-    }
+    if (const HRESULT hr = library.entry("DllGetClassObject", m.getClassObject, message);
+        failed(hr))
+        return hr;
+    m.canUnloadNow = library.symbol<DllCanUnloadNowFn>("DllCanUnloadNow");
+    m.handle = library.release();
     out = &modules.emplace(path, m).first->second;
     return S_OK;
 }
@@ -67,7 +61,7 @@ HRESULT loadModule(const std::string& path, LoadedModule*& out, std::string* mes
 HRESULT getClassObject(const Guid& clsid, const Guid& iid, void** ppv, std::string* message) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    try {
+    return callGuarded<HRESULT>(E_UNEXPECTED, E_OUTOFMEMORY, [&]() -> HRESULT {
         ClassEntry entry;
         HRESULT hr = Registry().findClass(clsid, entry, message);
         if (failed(hr)) return hr;
@@ -84,11 +78,7 @@ HRESULT getClassObject(const Guid& clsid, const Guid& iid, void** ppv, std::stri
             say(message, "module " + entry.modulePath + " cannot supply class " + clsid.toString() +
                              ": " + hresultMessage(hr));
         return hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 HRESULT createInstance(const Guid& clsid, const Guid& iid, void** ppv, std::string* message) {

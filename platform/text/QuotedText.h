@@ -10,6 +10,13 @@ namespace qxm {
 // "text" with the escapes.
 std::string quoteText(std::string_view text);
 
+// The escape written for c in quoted text (a JSON string takes the same ones), or "" when c
+// stands as it is.
+std::string_view backslashEscape(char c);
+
+// The entity written for c in XML or HTML text (& < > "), or "" when c stands as it is.
+std::string_view markupEntity(char c);
+
 // Reads the quoted text starting at text[pos] == '"' into out and moves pos past its closing
 // quote. False with *why when an escape is unknown or the quote does not close.
 bool readQuoted(std::string_view text, std::size_t& pos, std::string& out, std::string* why);

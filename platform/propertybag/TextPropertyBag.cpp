@@ -1,7 +1,8 @@
-#include "platform/component/TextPropertyBag.h"
+#include "platform/propertybag/TextPropertyBag.h"
 
-#include "platform/component/QuotedText.h"
-#include "platform/component/TextFiles.h"
+#include "platform/files/TextFiles.h"
+#include "platform/text/QuotedText.h"
+#include "platform/text/Trim.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,18 +18,6 @@ bool isBlank(char c) {
 bool isControl(char c) {
     auto b = static_cast<unsigned char>(c);
     return b < 0x20 || b == 0x7F;
-}
-
-std::string_view trimLeft(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    return s;
-}
-
-std::string_view trimRight(std::string_view s) {
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 void setError(std::string* error, std::string text) {

@@ -1,6 +1,7 @@
-#include "platform/component/Module.h"
+#include "platform/activation/Module.h"
 
-#include "platform/component/ModuleEntries.h"
+#include "platform/activation/ModuleEntries.h"
+#include "platform/activation/SharedLibrary.h"
 
 #include <climits>
 #include <cstdlib>
@@ -13,13 +14,8 @@ HRESULT ClassFactory::createInstance(IUnknown* outer, const Guid& iid, void** pp
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    try {
-        return create_ ? create_(iid, ppv) : E_UNEXPECTED;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    return callGuarded<HRESULT>(E_FAIL, E_OUTOFMEMORY,
+                                [&] { return create_ ? create_(iid, ppv) : E_UNEXPECTED; });
 }
 
 HRESULT ClassFactory::lockServer(bool lock) {
@@ -57,7 +53,7 @@ HRESULT failedWith(HRESULT code, const std::string& why) {
 } // namespace
 
 HRESULT registerModule(const ModuleRegistration& m) {
-    try {
+    return callGuarded<HRESULT>(SELFREG_E_CLASS, SELFREG_E_CLASS, [&]() -> HRESULT {
         Registry reg;
         std::string why;
         if (m.typeLibrary) {
@@ -79,13 +75,11 @@ HRESULT registerModule(const ModuleRegistration& m) {
                 if (succeeded(manager->registerCategories(std::span(&cat, 1))))
                     manager->registerClassImplCategories(cc.clsid, std::span(&cat.catid, 1));
         return S_OK;
-    } catch (...) {
-        return SELFREG_E_CLASS;
-    }
+    });
 }
 
 HRESULT unregisterModule(const ModuleRegistration& m) {
-    try {
+    return callGuarded<HRESULT>(SELFREG_E_CLASS, SELFREG_E_CLASS, [&]() -> HRESULT {
         Registry reg;
         std::string why;
         if (m.typeLibrary &&
@@ -95,9 +89,7 @@ HRESULT unregisterModule(const ModuleRegistration& m) {
         for (const auto& c : m.classes)
             if (failed(reg.unregisterClass(c.clsid, &why))) return failedWith(SELFREG_E_CLASS, why);
         return S_OK;
-    } catch (...) {
-        return SELFREG_E_CLASS;
-    }
+    });
 }
 
 HRESULT runModuleRegistration(const std::string& path, bool unregister, std::string* message) {
@@ -106,21 +98,12 @@ HRESULT runModuleRegistration(const std::string& path, bool unregister, std::str
     };
     // A name without a slash would be searched on the library path; the tool means a file.
     std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        say("cannot load module " + path + ": " + (why ? why : "unknown error"));
-        return CO_E_DLLNOTFOUND;
-    }
+    SharedLibrary library;
+    if (const HRESULT hr = library.open(file, path, message); failed(hr)) return hr;
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    auto fn = reinterpret_cast<DllRegisterServerFn>(dlsym(handle, entry));
-    if (!fn) {
-        dlclose(handle);
-        say("module " + path + " has no entry " + entry);
-        return CO_E_ERRORINDLL;
-    }
-    HRESULT hr = fn();
-    dlclose(handle);
+    DllRegisterServerFn fn = nullptr;
+    if (const HRESULT hr = library.entry(entry, fn, message); failed(hr)) return hr;
+    const HRESULT hr = fn();
     std::string why;
     if (ExcepInfo info; failed(hr)) {
         why = hresultMessage(hr);

@@ -1,11 +1,11 @@
-#include "platform/component/Activation.h"
-#include "TempRegistry.h"
+#include "platform/activation/Activation.h"
 #include "TestModuleIds.h"
-#include "platform/component/Categories.h"
+#include "platform/activation/Categories.h"
+#include "platform/activation/Module.h"
+#include "platform/activation/ModuleEntries.h"
 #include "platform/component/Dispatch.h"
-#include "platform/component/Module.h"
-#include "platform/component/ModuleEntries.h"
-#include "platform/component/Registry.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/tests/TempRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "platform/component/TextPropertyBag.h"
-#include "platform/component/TextFiles.h"
+#include "platform/propertybag/TextPropertyBag.h"
+#include "platform/files/TextFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/component/TextFiles.h"
+#include "platform/files/TextFiles.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -114,14 +114,31 @@ int replaceFileAtomically(const std::string& pathAsGiven, std::string_view text,
         if (n <= 0) return fail("cannot write " + tmp, n < 0 ? errno : EIO, true);
         done += std::size_t(n);
     }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-        return fail("cannot flush " + tmp, errno, true);
-    if (::close(fd) != 0) return fail("cannot close " + tmp, errno, false);
-    if (::rename(tmp.c_str(), path.c_str()) != 0)
-        return fail("cannot replace " + path, errno, false);
+    if (::fchmod(fd, mode) != 0) return fail("cannot flush " + tmp, errno, true);
+    return commitTemporaryFile(fd, tmp, path, what);
+}
+
+int commitTemporaryFile(int fd, const std::string& tmp, const std::string& target,
+                        std::string* what) {
+    auto fail = [&](std::string step, int e) {
+        ::unlink(tmp.c_str());
+        if (what) *what = std::move(step);
+        return e;
+    };
+    if (fd < 0) {
+        fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return fail("cannot open " + tmp, errno);
+    }
+    if (::fsync(fd) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return fail("cannot flush " + tmp, e);
+    }
+    if (::close(fd) != 0) return fail("cannot close " + tmp, errno);
+    if (::rename(tmp.c_str(), target.c_str()) != 0) return fail("cannot replace " + target, errno);
     // Make the rename itself durable.
-    const std::string dir = folderOf(path);
-    if (const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
+    if (const int dfd = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }

@@ -1,9 +1,9 @@
 // A small component module for the tests: one dispatchable class with events and a second
 // plain class, registered with a type library and a category.
 #include "TestModuleIds.h"
+#include "platform/activation/Module.h"
+#include "platform/activation/ModuleEntries.h"
 #include "platform/component/Dispatch.h"
-#include "platform/component/Module.h"
-#include "platform/component/ModuleEntries.h"
 
 using namespace qxm;
 

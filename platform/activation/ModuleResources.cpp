@@ -1,6 +1,6 @@
-#include "platform/component/ModuleResources.h"
+#include "platform/activation/ModuleResources.h"
 
-#include "platform/component/TextFiles.h"
+#include "platform/files/TextFiles.h"
 
 #include <cerrno>
 #include <cstring>

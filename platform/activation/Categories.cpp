@@ -1,6 +1,6 @@
-#include "platform/component/Categories.h"
+#include "platform/activation/Categories.h"
 
-#include "platform/component/Registry.h"
+#include "platform/registry/Registry.h"
 
 #include <mutex>
 #include <vector>

@@ -13,10 +13,10 @@
 //   HRESULT DllCanUnloadNow() { return g_life.canUnload() ? qxm::S_OK : qxm::S_FALSE; }
 //   HRESULT DllRegisterServer() { return qxm::registerModule(describeModule()); }
 //   HRESULT DllUnregisterServer() { return qxm::unregisterModule(describeModule()); }
-#include "platform/component/Categories.h"
-#include "platform/component/Registry.h"
+#include "platform/activation/Categories.h"
 #include "platform/component/TypeLib.h"
 #include "platform/component/Unknown.h"
+#include "platform/registry/Registry.h"
 
 #include <functional>
 #include <span>

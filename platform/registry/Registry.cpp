@@ -1,8 +1,10 @@
-#include "platform/component/Registry.h"
+#include "platform/registry/Registry.h"
 
-#include "platform/component/QuotedText.h"
-#include "platform/component/TextFiles.h"
 #include "platform/component/Variant.h"
+#include "platform/files/FileLock.h"
+#include "platform/files/TextFiles.h"
+#include "platform/text/QuotedText.h"
+#include "platform/text/Trim.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,19 +12,15 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sstream>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace qxm {
 namespace {
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
+// Blanks around a line's parts; a carriage return may end a line written elsewhere.
+std::string_view trimPart(std::string_view s) {
+    return trimRight(trimLeft(s), " \t\r");
 }
 
 void setError(std::string* error, std::string text) {
@@ -38,30 +36,6 @@ bool makeParents(const std::string& path) {
     }
     return true;
 }
-
-class FileLock {
-public:
-    explicit FileLock(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ < 0) return;
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~FileLock() {
-        if (fd_ >= 0) ::close(fd_); // closing drops the lock
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-    bool held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
 
 HRESULT writeAtomically(const std::string& path, const std::string& text, std::string* error) {
     std::string what;
@@ -182,7 +156,7 @@ HRESULT RegistryData::parse(std::string_view text, RegistryData& out, std::strin
     std::size_t lineNo = 0;
     while (!text.empty()) {
         std::size_t nl = text.find('\n');
-        std::string_view line = trim(text.substr(0, nl));
+        std::string_view line = trimPart(text.substr(0, nl));
         text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
         ++lineNo;
         auto fail = [&](const char* what) {
@@ -192,11 +166,11 @@ HRESULT RegistryData::parse(std::string_view text, RegistryData& out, std::strin
         if (line.empty() || line.front() == '#' || line.front() == ';') continue;
         if (line.front() == '[') {
             if (line.back() != ']') return fail("section header without ']'");
-            std::string_view inner = trim(line.substr(1, line.size() - 2));
+            std::string_view inner = trimPart(line.substr(1, line.size() - 2));
             std::size_t blank = inner.find_first_of(" \t");
             std::string_view kind = inner.substr(0, blank);
-            std::string_view key =
-                blank == std::string_view::npos ? std::string_view() : trim(inner.substr(blank));
+            std::string_view key = blank == std::string_view::npos ? std::string_view()
+                                                                   : trimPart(inner.substr(blank));
             if (kind.empty() || key.empty()) return fail("section header needs a kind and a key");
             current = &data.findOrAdd(kind, key);
             continue;
@@ -204,13 +178,13 @@ HRESULT RegistryData::parse(std::string_view text, RegistryData& out, std::strin
         std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) return fail("expected name = value");
         if (!current) return fail("value outside a section");
-        std::string_view name = trim(line.substr(0, eq));
-        std::string_view raw = trim(line.substr(eq + 1));
+        std::string_view name = trimPart(line.substr(0, eq));
+        std::string_view raw = trimPart(line.substr(eq + 1));
         if (name.empty()) return fail("value without a name");
         std::string value;
         if (!raw.empty() && raw.front() == '"') {
             std::size_t end = 0;
-            if (!readQuoted(raw, end, value, nullptr) || !trim(raw.substr(end)).empty())
+            if (!readQuoted(raw, end, value, nullptr) || !trimPart(raw.substr(end)).empty())
                 return fail("malformed quoted value");
         } else {
             value = std::string(raw);
@@ -274,7 +248,7 @@ HRESULT Registry::modify(const std::function<HRESULT(RegistryData&)>& change, st
     }
     FileLock lock(path_ + ".lock");
     if (!lock.held()) {
-        setError(error, "cannot lock " + path_ + ".lock: " + std::strerror(errno));
+        setError(error, "cannot lock " + path_ + ".lock: " + std::strerror(lock.error()));
         return REGDB_E_WRITEREGDB;
     }
     RegistryData data;

@@ -1,29 +1,46 @@
-#include "platform/component/QuotedText.h"
+#include "platform/text/QuotedText.h"
 
 namespace qxm {
+
+std::string_view backslashEscape(char c) {
+    switch (c) {
+    case '"':
+        return "\\\"";
+    case '\\':
+        return "\\\\";
+    case '\n':
+        return "\\n";
+    case '\r':
+        return "\\r";
+    case '\t':
+        return "\\t";
+    default:
+        return {};
+    }
+}
+
+std::string_view markupEntity(char c) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    default:
+        return {};
+    }
+}
 
 std::string quoteText(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
+        if (const std::string_view e = backslashEscape(c); !e.empty())
+            out += e;
+        else
             out += c;
-        }
     }
     return out + '"';
 }
