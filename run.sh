@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+./scripts/configure.sh build
 cmake --build build -j2
 
 registry=${QXM_REGISTRY:-${XDG_DATA_HOME:-$HOME/.local/share}/qxm/registry}
