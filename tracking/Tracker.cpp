@@ -38,7 +38,7 @@ struct StepResources {
     }
 };
 
-constexpr int32_t kHits = 50;
+constexpr int32_t kHits = IM_RESULT_MAX;
 constexpr double kSplitAcceptance = 10.0;
 
 } // namespace
@@ -67,13 +67,14 @@ Rect modelRect(const Rect& a, double ratioPercent, int32_t frameW, int32_t frame
 }
 
 Rect minimumModel(const Rect& r, int32_t frameW, int32_t frameH) {
-    constexpr int64_t kMin = 23;
+    // Rectangles count right - left; the model the library gets is one pixel wider.
+    constexpr int64_t kMin = IM_MODEL_MIN - 1;
     auto widen = [](int64_t& lo, int64_t& hi, double c, int32_t size) {
-        lo = trunc64(std::ceil(c - 11.5));
+        lo = trunc64(std::ceil(c - kMin / 2.0));
         if (lo < 0)
             lo = 0;
         else if (lo + kMin >= size)
-            lo = int64_t(size) - 25;
+            lo = int64_t(size) - (IM_MODEL_MIN + 1);
         hi = lo + kMin;
     };
     int64_t l = r.left, t = r.top, rr = r.right, b = r.bottom;

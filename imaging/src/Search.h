@@ -27,7 +27,7 @@ public:
 private:
     int capacity_;
     int count_ = 0;
-    std::array<ImPatResult, 50> records_{};
+    std::array<ImPatResult, IM_RESULT_MAX> records_{};
 };
 
 // Refinement area at level L - 1 for a centre of level L, clipped to `clip` (the search area
