@@ -252,9 +252,12 @@ int32_t Tracker::matchStep(const Rect& r, Rect& out) {
         res.results = nullptr;
         return kImageLibrary;
     }
-    ImPatSetAccept(accept_);
+    // A refused setting would leave the one of the step before in force: the step fails
+    // instead of searching with it.
+    if (ImPatSetAccept(accept_) != IM_OK) return kImageLibrary;
+    // Cannot fail: the flag is stored as given and returned.
     ImPatUseSecondPixel(p_.useSecondPixel ? 1 : 0);
-    ImPatSetSearchLevel(p_.firstLevel, p_.lastLevel);
+    if (ImPatSetSearchLevel(p_.firstLevel, p_.lastLevel) != IM_OK) return kImageLibrary;
     if (ImPatSetSearchArea(frames_.bufferB(), sat32(area.left), sat32(area.top),
                            sat32(area.right - area.left + 1),
                            sat32(area.bottom - area.top + 1)) != IM_OK)
