@@ -280,36 +280,13 @@ void Matcher::boundedScores(int L, const ModelLevel& m, const int16_t* patch, in
         }
 }
 
-// Copies the image pixels under the table (tw x th from (xs, ys)) into the level's int16
-// patch; places outside the image are 0, which is what clipping the windows amounts to.
-void Matcher::buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, int32_t stride) {
-    const Buffer& img = *image_.level(L);
+// Second-pixel sampling: splits the tw x th pixels from `patch` into even and odd column
+// planes so that every window's sampled columns are contiguous in one of them.
+void Matcher::splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th) {
     Scratch& s = scratch_[std::size_t(L)];
-    s.patch.resize(std::size_t(th) * std::size_t(stride));
-    const int32_t xa = std::max(xs, 0), xb = std::min(xs + tw - 1, int32_t(img.width) - 1);
-    const int32_t ya = std::max(ys, 0), yb = std::min(ys + th - 1, int32_t(img.height) - 1);
-    // Every element is written once: image pixels where there are some, else 0.
-    for (int32_t t = 0; t < th; ++t) {
-        int16_t* dst = s.patch.data() + std::size_t(t) * std::size_t(stride);
-        const int32_t y = ys + t;
-        if (xa > xb || y < ya || y > yb) {
-            std::fill(dst, dst + stride, int16_t(0));
-            continue;
-        }
-        std::fill(dst, dst + (xa - xs), int16_t(0));
-        const uint8_t* src = img.row(uint32_t(y)) + xa;
-        int16_t* in = dst + (xa - xs);
-        for (int32_t c = 0; c <= xb - xa; ++c)
-            in[c] = src[c];
-        std::fill(in + (xb - xa + 1), dst + stride, int16_t(0));
-    }
-    if (xa > xb) return;
-    if (step_ == 1) return;
-    // Second-pixel sampling: split the columns into even and odd planes so that every
-    // window's sampled columns are contiguous in one of them.
     const int32_t ps = int32_t(s.even.size() / std::size_t(th));
     for (int32_t t = 0; t < th; ++t) {
-        const int16_t* src = s.patch.data() + std::size_t(t) * std::size_t(stride);
+        const int16_t* src = patch + std::ptrdiff_t(t) * stride;
         int16_t* e = s.even.data() + std::size_t(t) * std::size_t(ps);
         int16_t* o = s.odd.data() + std::size_t(t) * std::size_t(ps);
         for (int32_t c = 0; c < tw; c += 2)
@@ -395,17 +372,13 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     if (m.vm == 0.0 || nx <= 0 || ny <= 0) return IM_OK;
 
     Scratch& s = scratch_[std::size_t(L)];
-    int32_t stride;
-    const int16_t* patch;
-    if (step_ == 1) {
-        patch = levelPixels(L, m, xs, ys, stride);
-    } else {
-        stride = roundUp(tw, kTapBlock);
+    int32_t stride = 0;
+    const int16_t* patch = levelPixels(L, m, xs, ys, stride);
+    if (step_ != 1) {
         const int32_t ps = roundUp(roundUp((nx + 1) / 2, kPositionBlock) + m.taps + 1, kTapBlock);
         s.even.assign(std::size_t(th) * std::size_t(ps), 0);
         s.odd.assign(std::size_t(th) * std::size_t(ps), 0);
-        buildPatch(L, xs, ys, tw, th, stride);
-        patch = s.patch.data();
+        splitColumns(L, patch, stride, tw, th);
     }
 
     // Only the top-left nx x ny cells can get a score; two more columns and rows are enough

@@ -67,7 +67,7 @@ private:
         std::unique_ptr<int16_t[]> pixels;
     };
     struct Scratch {
-        std::vector<int16_t> patch, even, odd;
+        std::vector<int16_t> even, odd;
         std::vector<int32_t> s1, s2;
         std::vector<int64_t> q1, q2, cross, crossOdd;
         std::vector<double> table, scores;
@@ -86,10 +86,9 @@ private:
     // list nor the table, nor keep a better neighbour out, nor end the level.
     void boundedScores(int L, const ModelLevel& m, const int16_t* patch, int32_t stride, int32_t nx,
                        int32_t ny, double bar, double* scores);
-    void buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, int32_t stride);
-    // The pixel (x, y) of level L's copy (every-pixel searches), and the copy's row stride.
+    void splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th);
+    // The pixel (x, y) of level L's copy, and the copy's row stride.
     const int16_t* levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y, int32_t& stride);
-    void crossSums(int L, int32_t v, int32_t nx, int32_t stride);
     int32_t accept(int L, int bottom, double score, double cx, double cy);
     void project(int L, double& cx, double& cy) const;
 
