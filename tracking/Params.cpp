@@ -1,5 +1,6 @@
 #include "tracking/Params.h"
 
+#include "imaging/include/qxmimlib.h"
 #include "platform/profile/PrivateProfile.h"
 #include "tracking/Codes.h"
 
@@ -123,11 +124,12 @@ int32_t readMatching(Reader& r, Params& p) {
     (void)r.text("CertaintyThreshold", "100.0");
     if (!r.flag("UseSecondPixelFlag", "OFF", kUseSecondPixelFlag, p.useSecondPixel) ||
         !r.integer(
-            "FirstLevel", "7", kFirstLevel, [](int32_t v) { return v >= 0 && v <= 7; },
+            "FirstLevel", "7", kFirstLevel, [](int32_t v) { return v >= 0 && v <= IM_LEVEL_MAX; },
             p.firstLevel) ||
         !r.integer(
             "LastLevel", "0", kLastLevel,
-            [&](int32_t v) { return v >= 0 && v <= 7 && v <= p.firstLevel; }, p.lastLevel))
+            [&](int32_t v) { return v >= 0 && v <= IM_LEVEL_MAX && v <= p.firstLevel; },
+            p.lastLevel))
         return r.code();
     return 0;
 }

@@ -38,7 +38,7 @@ struct StepResources {
     }
 };
 
-constexpr int32_t kHits = 50;
+constexpr int32_t kHits = IM_RESULT_MAX;
 constexpr double kSplitAcceptance = 10.0;
 
 } // namespace
@@ -67,13 +67,14 @@ Rect modelRect(const Rect& a, double ratioPercent, int32_t frameW, int32_t frame
 }
 
 Rect minimumModel(const Rect& r, int32_t frameW, int32_t frameH) {
-    constexpr int64_t kMin = 23;
+    // Rectangles count right - left; the model the library gets is one pixel wider.
+    constexpr int64_t kMin = IM_MODEL_MIN - 1;
     auto widen = [](int64_t& lo, int64_t& hi, double c, int32_t size) {
-        lo = trunc64(std::ceil(c - 11.5));
+        lo = trunc64(std::ceil(c - kMin / 2.0));
         if (lo < 0)
             lo = 0;
         else if (lo + kMin >= size)
-            lo = int64_t(size) - 25;
+            lo = int64_t(size) - (IM_MODEL_MIN + 1);
         hi = lo + kMin;
     };
     int64_t l = r.left, t = r.top, rr = r.right, b = r.bottom;
@@ -251,9 +252,12 @@ int32_t Tracker::matchStep(const Rect& r, Rect& out) {
         res.results = nullptr;
         return kImageLibrary;
     }
-    ImPatSetAccept(accept_);
+    // A refused setting would leave the one of the step before in force: the step fails
+    // instead of searching with it.
+    if (ImPatSetAccept(accept_) != IM_OK) return kImageLibrary;
+    // Cannot fail: the flag is stored as given and returned.
     ImPatUseSecondPixel(p_.useSecondPixel ? 1 : 0);
-    ImPatSetSearchLevel(p_.firstLevel, p_.lastLevel);
+    if (ImPatSetSearchLevel(p_.firstLevel, p_.lastLevel) != IM_OK) return kImageLibrary;
     if (ImPatSetSearchArea(frames_.bufferB(), sat32(area.left), sat32(area.top),
                            sat32(area.right - area.left + 1),
                            sat32(area.bottom - area.top + 1)) != IM_OK)

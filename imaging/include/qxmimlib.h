@@ -13,16 +13,24 @@
 extern "C" {
 #endif
 
+/* Limits. */
+enum {
+    IM_SIZE_MAX = 1024, /* widest and highest buffer */
+    IM_MODEL_MIN = 24,  /* narrowest and lowest model */
+    IM_RESULT_MAX = 50, /* most records of a result array */
+    IM_LEVEL_MAX = 7    /* deepest pyramid level searched */
+};
+
 /* Result codes. */
 enum {
     IM_OK = 0,
     IM_ERR_NOMEM = -1,       /* no storage; also a result array the library did not hand out */
     IM_ERR_NOBUF = -2,       /* handle not registered */
-    IM_ERR_SIZE = -3,        /* width or height outside 1..1024 */
+    IM_ERR_SIZE = -3,        /* width or height outside 1..IM_SIZE_MAX */
     IM_ERR_DEPTH = -4,       /* depth other than 8 */
     IM_ERR_RECT = -5,        /* rectangle not inside the buffer */
-    IM_ERR_MODELSIZE = -6,   /* model narrower or lower than 24 pixels */
-    IM_ERR_RESULTCOUNT = -7, /* result count outside 1..50 */
+    IM_ERR_MODELSIZE = -6,   /* model narrower or lower than IM_MODEL_MIN */
+    IM_ERR_RESULTCOUNT = -7, /* result count outside 1..IM_RESULT_MAX */
     IM_ERR_PARAM = -8        /* threshold or level outside its range */
 };
 

@@ -89,7 +89,7 @@ ImPatAllocModel(ImBufHandle src, ImBufHandle* model, int32_t x, int32_t y, int32
     return guarded([&] {
         const Buffer* s = library().buffers.find(src);
         if (s == nullptr) return int32_t(IM_ERR_NOBUF);
-        if (w < 24 || h < 24) return int32_t(IM_ERR_MODELSIZE);
+        if (w < IM_MODEL_MIN || h < IM_MODEL_MIN) return int32_t(IM_ERR_MODELSIZE);
         if (!rectInside(s->width, s->height, x, y, w, h)) return int32_t(IM_ERR_RECT);
         std::unique_ptr<Buffer> m;
         const int32_t code = makeBuffer(w, h, 8, m);
@@ -107,7 +107,7 @@ __attribute__((visibility("default"))) int32_t ImPatFreeModel(ImBufHandle model)
 }
 
 __attribute__((visibility("default"))) int32_t ImPatAllocResult(ImPatResult** out, int32_t count) {
-    if (count < 1 || count > 50) return IM_ERR_RESULTCOUNT;
+    if (count < 1 || count > IM_RESULT_MAX) return IM_ERR_RESULTCOUNT;
     if (out == nullptr) return IM_ERR_PARAM;
     return guarded([&] {
         *out = library().results.allocate(count);
@@ -142,7 +142,7 @@ __attribute__((visibility("default"))) int32_t ImPatUseSecondPixel(int32_t flag)
 }
 
 __attribute__((visibility("default"))) int32_t ImPatSetSearchLevel(int32_t first, int32_t last) {
-    if (last < 0 || first < last || first > 7) return IM_ERR_PARAM;
+    if (last < 0 || first < last || first > IM_LEVEL_MAX) return IM_ERR_PARAM;
     library().params.firstLevel = first;
     library().params.lastLevel = last;
     return IM_OK;

@@ -5,7 +5,7 @@
 namespace qxm::imlib {
 
 int32_t makeBuffer(int32_t width, int32_t height, int32_t depth, std::unique_ptr<Buffer>& out) {
-    if (width < 1 || width > 1024 || height < 1 || height > 1024) return IM_ERR_SIZE;
+    if (width < 1 || width > IM_SIZE_MAX || height < 1 || height > IM_SIZE_MAX) return IM_ERR_SIZE;
     if (depth != 8) return IM_ERR_DEPTH;
     try {
         auto buffer = std::make_unique<Buffer>();

@@ -63,7 +63,7 @@ struct Params {
     double accept = 10.0;
     double certainty = 100.0;
     int32_t secondPixel = 0;
-    int32_t firstLevel = 7;
+    int32_t firstLevel = IM_LEVEL_MAX;
     int32_t lastLevel = 0;
 };
 

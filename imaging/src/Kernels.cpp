@@ -1,5 +1,9 @@
 #include "Kernels.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <strings.h>
+
 #if QXM_IMLIB_X86
 #include <immintrin.h>
 #endif
@@ -13,7 +17,7 @@ void crossRowScalar(const int16_t* img, std::ptrdiff_t stride, const int16_t* co
         for (int r = 0; r < rows; ++r) {
             const int16_t* p = img + r * stride + i;
             const int16_t* c = coef + std::ptrdiff_t(r) * taps;
-            int32_t sum = 0; // one row: at most 1024 * 255 * 255
+            int32_t sum = 0; // one row: at most IM_SIZE_MAX * 255 * 255
             for (int k = 0; k < taps; ++k)
                 sum += int32_t(p[k]) * c[k];
             total += sum;
@@ -174,17 +178,50 @@ bool cpuHasAvx2() {
     return __builtin_cpu_supports("avx2");
 }
 
+#endif
+
+CrossRowFn chooseCrossRow(const char* named, bool hasAvx2, std::string& why) {
+    why.clear();
+#if QXM_IMLIB_X86
+    const CrossRowFn fastest = hasAvx2 ? crossRowAvx2 : crossRowSse2;
+#else
+    const CrossRowFn fastest = crossRowScalar;
+    (void)hasAvx2;
+#endif
+    if (named == nullptr || *named == '\0') return fastest;
+    const std::string name = named;
+    if (strcasecmp(named, "scalar") == 0) return crossRowScalar;
+#if QXM_IMLIB_X86
+    if (strcasecmp(named, "sse2") == 0) return crossRowSse2;
+    if (strcasecmp(named, "avx2") == 0) {
+        if (hasAvx2) return crossRowAvx2;
+        why = "QXM_IMLIB_KERNEL=" + name + ": this processor has no AVX2";
+        return fastest;
+    }
+#else
+    if (strcasecmp(named, "sse2") == 0 || strcasecmp(named, "avx2") == 0) {
+        why = "QXM_IMLIB_KERNEL=" + name + ": not an x86 processor";
+        return fastest;
+    }
+#endif
+    why = "QXM_IMLIB_KERNEL=" + name + " is none of scalar, sse2, avx2";
+    return fastest;
+}
+
 CrossRowFn crossRow() {
-    static const CrossRowFn chosen = cpuHasAvx2() ? crossRowAvx2 : crossRowSse2;
+    static const CrossRowFn chosen = [] {
+#if QXM_IMLIB_X86
+        const bool avx2 = cpuHasAvx2();
+#else
+        const bool avx2 = false;
+#endif
+        std::string why;
+        const CrossRowFn f = chooseCrossRow(std::getenv("QXM_IMLIB_KERNEL"), avx2, why);
+        if (!why.empty())
+            std::fprintf(stderr, "qxmimlib: %s; the kernel is chosen automatically\n", why.c_str());
+        return f;
+    }();
     return chosen;
 }
-
-#else
-
-CrossRowFn crossRow() {
-    return crossRowScalar;
-}
-
-#endif
 
 } // namespace qxm::imlib

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace qxm::imlib {
 
@@ -30,7 +31,13 @@ void crossRowAvx2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef
 bool cpuHasAvx2();
 #endif
 
-// The fastest kernel this processor runs, chosen once.
+// The kernel of every search, chosen once: the one named by the environment variable
+// QXM_IMLIB_KERNEL ("scalar", "sse2" or "avx2", in any case) if this processor runs it, else
+// the fastest it runs. A name that is not taken is reported on stderr.
 CrossRowFn crossRow();
+
+// The choice itself: `named` is the variable's value (null or empty: none); `why` is left
+// empty when the named kernel was taken or none was named, else it says why not.
+CrossRowFn chooseCrossRow(const char* named, bool hasAvx2, std::string& why);
 
 } // namespace qxm::imlib

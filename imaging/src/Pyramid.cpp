@@ -12,7 +12,7 @@ int pyramidDepth(int32_t mw, int32_t mh, int32_t rw, int32_t rh) {
         if ((mh = (mh + 1) / 2) < 4) break;
         if ((rw = (rw + 1) / 2) < 8) break;
         if ((rh = (rh + 1) / 2) < 8) break;
-        if (++depth == 7) break;
+        if (++depth == IM_LEVEL_MAX) break;
     }
     return depth;
 }

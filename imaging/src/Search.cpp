@@ -1,7 +1,9 @@
 #include "Search.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <memory>
 #include <new>
 
 namespace qxm::imlib {
@@ -149,63 +151,58 @@ const Matcher::ModelLevel& Matcher::modelLevel(int L) {
     return m;
 }
 
-void Matcher::boundedScores(int L, const ModelLevel& m, int32_t nx, int32_t ny, int32_t stride,
-                            double lowest, double* scores) {
+void Matcher::boundedScores(int L, const ModelLevel& m, const int16_t* patch, int32_t stride,
+                            int32_t nx, int32_t ny, double bar, double* scores) {
     Scratch& s = scratch_[std::size_t(L)];
     const std::size_t count = std::size_t(nx) * std::size_t(ny);
-    s.partial.assign(count, 0);
-    s.alive.assign(count, 1);
-    std::vector<int64_t>& tmp = s.cross;
-    const double n = m.n, sm = m.sm, vm = m.vm;
+    const std::size_t cols = std::size_t(nx);
+    const int32_t th = ny + m.mh - 1;
     // Sums of pixels and squares of every window row segment (patch row t, columns u to
     // u + mw - 1; outside the image the patch holds 0), summed down the rows: the sums of
     // any band of a window's rows are differences of two entries.
-    const int32_t th = ny + m.mh - 1;
-    const std::size_t cols = std::size_t(nx);
-    s.down1.assign((std::size_t(th) + 1) * cols, 0);
-    s.down2.assign((std::size_t(th) + 1) * cols, 0);
+    s.down1.resize((std::size_t(th) + 1) * cols);
+    s.down2.resize((std::size_t(th) + 1) * cols);
+    std::fill(s.down1.begin(), s.down1.begin() + std::ptrdiff_t(cols), 0);
+    std::fill(s.down2.begin(), s.down2.begin() + std::ptrdiff_t(cols), 0);
     for (int32_t t = 0; t < th; ++t) {
-        const int16_t* p = s.patch.data() + std::size_t(t) * std::size_t(stride);
+        const int16_t* p = patch + std::ptrdiff_t(t) * stride;
         int32_t r1 = 0, r2 = 0;
         segmentSums(p, m.mw, r1, r2);
         const int64_t* up1 = s.down1.data() + std::size_t(t) * cols;
         const int64_t* up2 = s.down2.data() + std::size_t(t) * cols;
         int64_t* out1 = s.down1.data() + std::size_t(t + 1) * cols;
         int64_t* out2 = s.down2.data() + std::size_t(t + 1) * cols;
-        for (int32_t u = 0; u < nx; ++u) {
-            if (u > 0) {
-                const int32_t in = p[u + m.mw - 1], gone = p[u - 1];
-                r1 += in - gone;
-                r2 += in * in - gone * gone;
-            }
+        out1[0] = up1[0] + r1;
+        out2[0] = up2[0] + r2;
+        for (int32_t u = 1; u < nx; ++u) {
+            const int32_t in = p[u + m.mw - 1], gone = p[u - 1];
+            r1 += in - gone;
+            r2 += in * in - gone * gone;
             out1[u] = up1[u] + r1;
             out2[u] = up2[u] + r2;
         }
     }
-    // Sums over rows [v + k, v + mh) of window (u, v).
-    auto band = [&](int32_t u, int32_t v, int32_t k, int64_t& a1, int64_t& a2) {
-        const std::size_t hi = std::size_t(v + m.mh) * cols + std::size_t(u);
-        const std::size_t lo = std::size_t(v + k) * cols + std::size_t(u);
-        a1 = s.down1[hi] - s.down1[lo];
-        a2 = s.down2[hi] - s.down2[lo];
+    // Sums over rows [v + a, v + b) of window (u, v).
+    const int64_t* down1 = s.down1.data();
+    const int64_t* down2 = s.down2.data();
+    auto band = [&](std::size_t u, int32_t v, int32_t a, int32_t b, double& a1, double& a2) {
+        const std::size_t hi = std::size_t(v + b) * cols + u, lo = std::size_t(v + a) * cols + u;
+        a1 = double(down1[hi] - down1[lo]);
+        a2 = double(down2[hi] - down2[lo]);
     };
-    std::vector<int64_t>& wsum = s.wsum;
-    std::vector<int64_t>& wsq = s.wsq;
-    wsum.resize(count);
-    wsq.resize(count);
-    for (int32_t v = 0; v < ny; ++v)
-        for (int32_t u = 0; u < nx; ++u) {
-            const std::size_t i = std::size_t(v) * std::size_t(nx) + std::size_t(u);
-            band(u, v, 0, wsum[i], wsq[i]);
-        }
+    s.partial.assign(count, 0);
+    s.alive.assign(count, 1);
+    std::vector<int64_t>& tmp = s.cross;
+    const double n = m.n, sm = m.sm, vm = m.vm;
     // The cross sums row band by row band; after each band, a window whose score cannot pass
-    // `lowest` even if the rows still to come matched perfectly is given up.
+    // `bar` even if the rows still to come matched as well as they possibly can is given
+    // up.
     const int32_t step = std::max<int32_t>(8, m.mh / 4);
     for (int32_t k0 = 0; k0 < m.mh;) {
         const int32_t k1 = std::min(k0 + step, m.mh);
         bool any = false;
         for (int32_t v = 0; v < ny; ++v) {
-            const std::size_t row = std::size_t(v) * std::size_t(nx);
+            const std::size_t row = std::size_t(v) * cols;
             int32_t u0 = nx, u1 = -1;
             for (int32_t u = 0; u < nx; ++u)
                 if (s.alive[row + std::size_t(u)]) {
@@ -214,8 +211,8 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t nx, int32_t ny, 
                 }
             if (u1 < 0) continue;
             any = true;
-            kernel_(s.patch.data() + std::size_t(v + k0) * std::size_t(stride) + std::size_t(u0),
-                    stride, m.coef.data() + std::size_t(k0) * std::size_t(m.taps), k1 - k0, m.taps,
+            kernel_(patch + std::ptrdiff_t(v + k0) * stride + u0, stride,
+                    m.coef.data() + std::size_t(k0) * std::size_t(m.taps), k1 - k0, m.taps,
                     u1 - u0 + 1, tmp.data());
             for (int32_t u = u0; u <= u1; ++u)
                 s.partial[row + std::size_t(u)] += tmp[std::size_t(u - u0)];
@@ -223,40 +220,55 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t nx, int32_t ny, 
         if (!any) break;
         k0 = k1;
         if (k0 >= m.mh) break;
-        // Rows k0 .. mh - 1 still to come: nr pixels (outside the image 0) of the window.
-        // Cauchy-Schwarz on the centred rest: sum I*M <= a*b/nr + sqrt(varI*varM), a and b
-        // the sums of I and M over the rest. Every rounding is covered by a margin. (Bounds
-        // over blocks of rows are tighter but cost more than they save.)
-        const double nr = double(m.mh - k0) * double(m.mw), inr = 1.0 / nr;
-        const double b = m.rest1[std::size_t(k0)], b2 = m.rest2[std::size_t(k0)];
-        const double varM = std::max(b2 - b * b * inr, 0.0) + 1e-12 * b2 + 1.0;
+        // Rows k0 .. mh - 1 still to come, in the bands still to come.
+        // For a part of nr pixels (outside the image 0) with sums a, aa of the image and b, bb
+        // of the model, Cauchy-Schwarz on the centred values gives
+        //     sum I*M <= a*b/nr + sqrt((aa - a*a/nr) * (bb - b*b/nr)).
+        // Every rounding is covered by a margin: the variances get 1e-12 of the square sum
+        // and 1 on top, the sum of the parts 1e-9 of itself and 1.
+        std::array<double, 8> pInr, pMb, pVarM; // at most 5 bands
+        int32_t parts = 0;
+        for (int32_t a = k0; a < m.mh; a += step, ++parts) {
+            const int32_t b = std::min(a + step, m.mh);
+            const double inr = 1.0 / (double(b - a) * double(m.mw));
+            const double mb = m.rest1[std::size_t(a)] - m.rest1[std::size_t(b)];
+            const double mbb = m.rest2[std::size_t(a)] - m.rest2[std::size_t(b)];
+            pInr[std::size_t(parts)] = inr;
+            pMb[std::size_t(parts)] = mb;
+            pVarM[std::size_t(parts)] = std::max(mbb - mb * mb * inr, 0.0) + 1e-12 * mbb + 1.0;
+        }
         for (int32_t v = 0; v < ny; ++v)
             for (int32_t u = 0; u < nx; ++u) {
-                const std::size_t i = std::size_t(v) * std::size_t(nx) + std::size_t(u);
+                const std::size_t i = std::size_t(v) * cols + std::size_t(u);
                 if (!s.alive[i]) continue;
-                int64_t a1 = 0, a2 = 0;
-                band(u, v, k0, a1, a2);
-                const double a = double(a1), aa = double(a2);
-                const double varI = std::max(aa - a * a * inr, 0.0) + 1e-12 * aa + 1.0;
-                const double rest = a * b * inr + std::sqrt(varI * varM);
+                double rest = 0.0;
+                for (int32_t j = 0, a = k0; j < parts; ++j, a += step) {
+                    double ib = 0, ibb = 0;
+                    band(std::size_t(u), v, a, std::min(a + step, m.mh), ib, ibb);
+                    const double inr = pInr[std::size_t(j)];
+                    const double varI = std::max(ibb - ib * ib * inr, 0.0) + 1e-12 * ibb + 1.0;
+                    rest +=
+                        ib * pMb[std::size_t(j)] * inr + std::sqrt(varI * pVarM[std::size_t(j)]);
+                }
                 const double u2 = (double(s.partial[i]) + rest) * (1.0 + 1e-9) + 1.0;
-                const double sx = double(wsum[i]), sxx = double(wsq[i]);
+                double sx = 0, sxx = 0;
+                band(std::size_t(u), v, 0, m.mh, sx, sxx);
                 const double vi = std::fabs(n * sxx - sx * sx);
                 // Above the d the score is computed from, its rounding included.
                 const double dub = (n * u2 - sx * sm) + 1e-9 * (n * u2 + std::fabs(sx * sm)) + 1.0;
                 // Then the computed score is at most dub^2 / (vm * vi) * 100 (rounding
-                // included), which is at most `lowest`.
-                if (vi == 0.0 || dub <= 0.0 ||
-                    dub * dub * 100.0 <= lowest * (vm * vi) * (1.0 - 1e-9))
+                // included), which is below `bar`.
+                if (vi == 0.0 || dub <= 0.0 || dub * dub * 100.0 <= bar * (vm * vi) * (1.0 - 1e-9))
                     s.alive[i] = 0;
             }
     }
     for (int32_t v = 0; v < ny; ++v)
         for (int32_t u = 0; u < nx; ++u) {
-            const std::size_t i = std::size_t(v) * std::size_t(nx) + std::size_t(u);
+            const std::size_t i = std::size_t(v) * cols + std::size_t(u);
             double score = 0.0;
             if (s.alive[i]) {
-                const double sx = double(wsum[i]), sxx = double(wsq[i]);
+                double sx = 0, sxx = 0;
+                band(std::size_t(u), v, 0, m.mh, sx, sxx);
                 const double sxm = double(s.partial[i]);
                 const double vi = std::fabs(n * sxx - sx * sx);
                 if (vi != 0.0) {
@@ -268,36 +280,13 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t nx, int32_t ny, 
         }
 }
 
-// Copies the image pixels under the table (tw x th from (xs, ys)) into the level's int16
-// patch; places outside the image are 0, which is what clipping the windows amounts to.
-void Matcher::buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, int32_t stride) {
-    const Buffer& img = *image_.level(L);
+// Second-pixel sampling: splits the tw x th pixels from `patch` into even and odd column
+// planes so that every window's sampled columns are contiguous in one of them.
+void Matcher::splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th) {
     Scratch& s = scratch_[std::size_t(L)];
-    s.patch.resize(std::size_t(th) * std::size_t(stride));
-    const int32_t xa = std::max(xs, 0), xb = std::min(xs + tw - 1, int32_t(img.width) - 1);
-    const int32_t ya = std::max(ys, 0), yb = std::min(ys + th - 1, int32_t(img.height) - 1);
-    // Every element is written once: image pixels where there are some, else 0.
-    for (int32_t t = 0; t < th; ++t) {
-        int16_t* dst = s.patch.data() + std::size_t(t) * std::size_t(stride);
-        const int32_t y = ys + t;
-        if (xa > xb || y < ya || y > yb) {
-            std::fill(dst, dst + stride, int16_t(0));
-            continue;
-        }
-        std::fill(dst, dst + (xa - xs), int16_t(0));
-        const uint8_t* src = img.row(uint32_t(y)) + xa;
-        int16_t* in = dst + (xa - xs);
-        for (int32_t c = 0; c <= xb - xa; ++c)
-            in[c] = src[c];
-        std::fill(in + (xb - xa + 1), dst + stride, int16_t(0));
-    }
-    if (xa > xb) return;
-    if (step_ == 1) return;
-    // Second-pixel sampling: split the columns into even and odd planes so that every
-    // window's sampled columns are contiguous in one of them.
     const int32_t ps = int32_t(s.even.size() / std::size_t(th));
     for (int32_t t = 0; t < th; ++t) {
-        const int16_t* src = s.patch.data() + std::size_t(t) * std::size_t(stride);
+        const int16_t* src = patch + std::ptrdiff_t(t) * stride;
         int16_t* e = s.even.data() + std::size_t(t) * std::size_t(ps);
         int16_t* o = s.odd.data() + std::size_t(t) * std::size_t(ps);
         for (int32_t c = 0; c < tw; c += 2)
@@ -305,6 +294,44 @@ void Matcher::buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, 
         for (int32_t c = 1; c < tw; c += 2)
             o[c / 2] = src[c];
     }
+}
+
+const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y,
+                                    int32_t& stride) {
+    LevelPixels& c = levels_[std::size_t(L)];
+    if (!c.ready) {
+        const Buffer& img = *image_.level(L);
+        const Area& a = img.search;
+        const int32_t hw = (m.mw - 1) / 2, hh = (m.mh - 1) / 2;
+        // Windows centred in the search area, plus what the kernels read past a run.
+        c.x0 = int32_t(a.x) - hw;
+        c.y0 = int32_t(a.y) - hh;
+        const int32_t x1 = int32_t(a.x + a.w) + (m.mw - 1 - hw) + m.taps + 2 * kTapBlock;
+        const int32_t y1 = int32_t(a.y + a.h) + (m.mh - 1 - hh);
+        c.stride = roundUp(x1 - c.x0, kTapBlock);
+        const int32_t rows = y1 - c.y0;
+        // Every element is written below.
+        c.pixels =
+            std::make_unique_for_overwrite<int16_t[]>(std::size_t(rows) * std::size_t(c.stride));
+        const int32_t xa = std::max(c.x0, 0), xb = std::min(c.x0 + c.stride, int32_t(img.width));
+        for (int32_t t = 0; t < rows; ++t) {
+            int16_t* dst = c.pixels.get() + std::size_t(t) * std::size_t(c.stride);
+            const int32_t yy = c.y0 + t;
+            if (xa >= xb || yy < 0 || yy >= int32_t(img.height)) {
+                std::fill(dst, dst + c.stride, int16_t(0));
+                continue;
+            }
+            std::fill(dst, dst + (xa - c.x0), int16_t(0));
+            const uint8_t* src = img.row(uint32_t(yy)) + xa;
+            int16_t* in = dst + (xa - c.x0);
+            for (int32_t k = 0; k < xb - xa; ++k)
+                in[k] = src[k];
+            std::fill(in + (xb - xa), dst + c.stride, int16_t(0));
+        }
+        c.ready = true;
+    }
+    stride = c.stride;
+    return c.pixels.get() + std::ptrdiff_t(y - c.y0) * c.stride + (x - c.x0);
 }
 
 int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {
@@ -345,16 +372,14 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     if (m.vm == 0.0 || nx <= 0 || ny <= 0) return IM_OK;
 
     Scratch& s = scratch_[std::size_t(L)];
-    int32_t stride;
-    if (step_ == 1) {
-        stride = roundUp(roundUp(nx, kPositionBlock) + m.taps, kTapBlock);
-    } else {
-        stride = roundUp(tw, kTapBlock);
+    int32_t stride = 0;
+    const int16_t* patch = levelPixels(L, m, xs, ys, stride);
+    if (step_ != 1) {
         const int32_t ps = roundUp(roundUp((nx + 1) / 2, kPositionBlock) + m.taps + 1, kTapBlock);
         s.even.assign(std::size_t(th) * std::size_t(ps), 0);
         s.odd.assign(std::size_t(th) * std::size_t(ps), 0);
+        splitColumns(L, patch, stride, tw, th);
     }
-    buildPatch(L, xs, ys, tw, th, stride);
 
     // Only the top-left nx x ny cells can get a score; two more columns and rows are enough
     // for the suppression blocks that reach them.
@@ -365,7 +390,10 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     // Only large models gain more from giving up hopeless windows early than the bounds cost.
     if (L == bottom && step_ == 1 && hits_.full() && m.mw * m.mh >= kBoundedArea) {
         s.scores.resize(std::size_t(nx) * std::size_t(ny));
-        boundedScores(L, m, nx, ny, stride, hits_.lowest(), s.scores.data());
+        // A window below the lowest kept hit cannot enter the list, one below the acceptance
+        // not even the table; none of them may reach the certainty, which ends the level.
+        const double bar = std::min(std::max(hits_.lowest(), acceptance), certainty);
+        boundedScores(L, m, patch, stride, nx, ny, bar, s.scores.data());
         for (int32_t v = 0; v < ny; ++v) {
             double* tableRow = s.table.data() + std::size_t(v) * std::size_t(cw);
             for (int32_t u = 0; u < nx; ++u) {
@@ -382,9 +410,7 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     s.q2.assign(std::size_t(tw) + 2, 0);
     s.crossOdd.resize(std::size_t(nx));
 
-    auto patchRow = [&](int32_t t) {
-        return s.patch.data() + std::size_t(t) * std::size_t(stride);
-    };
+    auto patchRow = [&](int32_t t) { return patch + std::ptrdiff_t(t) * stride; };
     for (int32_t t = 0; t < m.mh - 1; ++t)
         addColumns(patchRow(t), s.s1.data(), s.s2.data(), tw);
 
@@ -400,8 +426,7 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
             s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
         }
         if (step_ == 1) {
-            kernel_(s.patch.data() + std::size_t(v) * std::size_t(stride), stride, m.coef.data(),
-                    m.mh, m.taps, nx, s.cross.data());
+            kernel_(patchRow(v), stride, m.coef.data(), m.mh, m.taps, nx, s.cross.data());
         } else {
             const std::size_t off = std::size_t(v) * std::size_t(ps);
             kernel_(s.odd.data() + off, ps, m.coef.data(), m.mh, m.taps, (nx + 1) / 2,

@@ -6,6 +6,7 @@
 #include "Pyramid.h"
 
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace qxm::imlib {
@@ -26,7 +27,7 @@ public:
 private:
     int capacity_;
     int count_ = 0;
-    std::array<ImPatResult, 50> records_{};
+    std::array<ImPatResult, IM_RESULT_MAX> records_{};
 };
 
 // Refinement area at level L - 1 for a centre of level L, clipped to `clip` (the search area
@@ -57,8 +58,16 @@ private:
         // Sums of the model's pixels and squares from row r to the last row (index r).
         std::vector<double> rest1, rest2;
     };
+    // The level's pixels as int16 over every place a window of the search can cover, with
+    // zeros outside the image (what clipping the windows amounts to) and a right margin for
+    // the kernels' reads past a window; built once per level and search.
+    struct LevelPixels {
+        bool ready = false;
+        int32_t x0 = 0, y0 = 0, stride = 0;
+        std::unique_ptr<int16_t[]> pixels;
+    };
     struct Scratch {
-        std::vector<int16_t> patch, even, odd;
+        std::vector<int16_t> even, odd;
         std::vector<int32_t> s1, s2;
         std::vector<int64_t> q1, q2, cross, crossOdd;
         std::vector<double> table, scores;
@@ -70,13 +79,16 @@ private:
     // Non-maximum suppression of the level's table and the refinement or hits of its peaks.
     int32_t finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
                         int32_t cw, int32_t tw, int32_t th, double hwd, double hhd);
-    // Scores of the nx x ny windows of the patch at the bottom level when the hit list is
-    // full: a window whose score provably cannot pass `lowest` gets 0 instead of its score
-    // (it could neither enter the list nor keep a better neighbour out of it).
-    void boundedScores(int L, const ModelLevel& m, int32_t nx, int32_t ny, int32_t stride,
-                       double lowest, double* scores);
-    void buildPatch(int L, int32_t xs, int32_t ys, int32_t tw, int32_t th, int32_t stride);
-    void crossSums(int L, int32_t v, int32_t nx, int32_t stride);
+    // Scores of the nx x ny windows whose top-left corner is `patch` (rows `stride` apart) at
+    // the bottom level when the hit list is full: a window whose score is provably below
+    // `bar` gets 0 instead of its score. With `bar` at most the larger of the lowest kept hit
+    // and the acceptance, and at most the certainty, such a window could neither enter the
+    // list nor the table, nor keep a better neighbour out, nor end the level.
+    void boundedScores(int L, const ModelLevel& m, const int16_t* patch, int32_t stride, int32_t nx,
+                       int32_t ny, double bar, double* scores);
+    void splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th);
+    // The pixel (x, y) of level L's copy, and the copy's row stride.
+    const int16_t* levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y, int32_t& stride);
     int32_t accept(int L, int bottom, double score, double cx, double cy);
     void project(int L, double& cx, double& cy) const;
 
@@ -88,6 +100,7 @@ private:
     int step_;
     std::array<ModelLevel, 8> models_;
     std::array<Scratch, 8> scratch_;
+    std::array<LevelPixels, 8> levels_;
 };
 
 // ImPatExecute after its argument checks: builds both pyramids, searches, fills results.

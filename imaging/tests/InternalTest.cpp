@@ -52,6 +52,42 @@ TEST(Kernels, AgreeWithAPlainSumIncludingTheLargestValues) {
     }
 }
 
+TEST(Kernels, TheSwitchForcesANamedKernelTheProcessorRuns) {
+#if QXM_IMLIB_X86
+    const CrossRowFn sse2 = crossRowSse2, avx2 = crossRowAvx2;
+    const char* absent = "this processor has no AVX2";
+    const char* noSse2 = "";
+#else
+    const CrossRowFn sse2 = crossRowScalar, avx2 = crossRowScalar;
+    const char* absent = "not an x86 processor";
+    const char* noSse2 = absent;
+#endif
+    struct Row {
+        const char* named;
+        bool hasAvx2;
+        CrossRowFn want;
+        const char* why; // part of the complaint, "" for none
+    };
+    const Row rows[] = {
+        {nullptr, true, avx2, ""},
+        {"", false, sse2, ""},
+        {"scalar", true, crossRowScalar, ""},
+        {"SSE2", true, sse2, noSse2},
+        {"avx2", true, avx2, ""},
+        {"avx2", false, sse2, absent},
+        {"avx512", true, avx2, "is none of scalar, sse2, avx2"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.named ? r.named : "(unset)");
+        std::string why = "stale";
+        EXPECT_EQ(chooseCrossRow(r.named, r.hasAvx2, why), r.want);
+        if (*r.why == '\0')
+            EXPECT_EQ(why, "");
+        else
+            EXPECT_NE(why.find(r.why), std::string::npos) << why;
+    }
+}
+
 TEST(Kernels, WholeSearchesAgreeOnEveryInstructionSet) {
     std::mt19937 rng(2);
     const auto img = qxm::imref::makeContent(200, 160, qxm::imref::Content::Mixed, rng);

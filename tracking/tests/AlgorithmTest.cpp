@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 using namespace qxm::track;
 using namespace qxm::track::test;
 
@@ -132,6 +135,24 @@ TEST(MatchStep, ImageLibraryFailureIsCodeMinus3) {
     ASSERT_EQ(rig.frames->load(0, 1, true), 0);
     Rect out{1, 1, 1, 1};
     EXPECT_EQ(rig.tracker->matchStep(Rect{2, 2, 18, 30}, out), kImageLibrary);
+}
+
+TEST(MatchStep, SettingsTheImageLibraryRefusesFailTheStep) {
+    // Values the profile reader never lets through: the step must not search with the
+    // settings of the step before.
+    Scene scene(120, 90, 5, [](int) { return Rect{30, 30, 70, 60}; });
+    for (const auto& [accept, first, last] : std::vector<std::tuple<double, int32_t, int32_t>>{
+             {150.0, 7, 0}, {10.0, 9, 0}, {10.0, 2, 3}}) {
+        SCOPED_TRACE(testing::Message() << accept << " " << first << "-" << last);
+        Params p;
+        p.acceptanceThreshold = accept;
+        p.firstLevel = first;
+        p.lastLevel = last;
+        Rig rig(scene, p);
+        ASSERT_EQ(rig.frames->load(0, 1, true), 0);
+        Rect out;
+        EXPECT_EQ(rig.tracker->matchStep(Rect{30, 30, 70, 60}, out), kImageLibrary);
+    }
 }
 
 TEST(TrackStep, FailingStepsAreSplitDownToSingleFrames) {
