@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "testing/moviegen/MovieGen.h"
 #include "tools/anchor/Anchors.h"
 #include "tools/anchor/Import.h"
-#include "tools/make_movie/MovieGen.h"
 
 namespace qxm::anchortool::testing {
 
