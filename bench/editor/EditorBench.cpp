@@ -27,7 +27,7 @@
 #include "editor/view/CRivEviFV.h"
 #include "editor/view/CommandIds.h"
 #include "platform/video/FrameSource.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 namespace fs = std::filesystem;
 using namespace qxm;

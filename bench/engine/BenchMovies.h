@@ -1,7 +1,7 @@
 #pragma once
 // The engine benchmarks' movies: written once into QXM_BENCH_DIR (default a folder under the
 // temporary folder) and kept there for later runs.
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

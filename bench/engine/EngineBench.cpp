@@ -5,7 +5,7 @@
 //   QXM_BENCH_DIR  folder for the movie and the cache (default: <tmp>/qxm-engine-bench)
 //   QXM_BENCH_KIND movie kind (default avi-mpeg4)
 #include "platform/engine/MovieEngine.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 #include "BenchMovies.h"
 

@@ -11,7 +11,7 @@
 //   QXM_BENCH_DIR  folder for the movie (default: <tmp>/qxm-engine-bench)
 #include "platform/audio/MemoryAudioSink.h"
 #include "platform/engine/MovieEngine.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 #include "BenchMovies.h"
 

@@ -3,7 +3,7 @@
 // order (median time of one read as a counter). On a long-GOP movie (768x576, four key frames
 // in 795 frames): a hundred steps forward against a hundred steps backward, and random reads.
 #include "platform/video/FrameSource.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 #include <benchmark/benchmark.h>
 

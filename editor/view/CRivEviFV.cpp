@@ -348,31 +348,6 @@ void CRivEviFV::onScrollAction(int action) {
 
 // ---- commands ------------------------------------------------------------------------------
 
-bool CRivEviFV::HandlesCommand(int id) const {
-    switch (id) {
-    case ID_VIDEO_PLAY:
-    case ID_VIDEO_PAUSE:
-    case ID_VIDEO_STOP:
-    case ID_VIDEO_FIRST:
-    case ID_VIDEO_LAST:
-    case ID_VIDEO_PREV:
-    case ID_VIDEO_NEXT:
-    case ID_VIDEO_REWIND:
-    case ID_VIDEO_FASTFORWARD:
-    case ID_ANCHOR_NEW:
-    case ID_ANCHOR_LIST:
-    case ID_FILE_SAVE:
-    case ID_HELP_TOPICS:
-    case ID_MARK_PREV:
-    case ID_MARK_NEXT:
-    case ID_ANCHOR_DELETE_FRAME:
-    case ID_ANCHOR_AUTO:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool CRivEviFV::CommandEnabled(int id) const {
     const EditState& s = context_.state;
     switch (id) {

@@ -34,7 +34,6 @@ public:
     ~CRivEviFV() override;
 
     // ---- commands ----
-    bool HandlesCommand(int id) const;
     bool CommandEnabled(int id) const;
     void OnCommand(int id);
 

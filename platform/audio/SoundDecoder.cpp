@@ -52,7 +52,6 @@ struct SoundDecoder::Impl {
     AVStream* stream = nullptr;
     AudioFormat format;
     double origin = 0.0; // seconds of the stream clock that are frame 0
-    int64_t length = -1;
 
     std::deque<int16_t> pending; // decoded frames not yet read
     int64_t end = 0;             // index of the frame after the last one in pending
@@ -231,22 +230,11 @@ std::unique_ptr<SoundDecoder> SoundDecoder::open(const std::string& path, std::s
         impl->origin = originStream->start_time * av_q2d(originStream->time_base);
     else if (s->start_time != AV_NOPTS_VALUE)
         impl->origin = s->start_time * av_q2d(s->time_base);
-    if (raw->duration > 0) {
-        const double startSeconds =
-            raw->start_time != AV_NOPTS_VALUE ? raw->start_time / double(AV_TIME_BASE) : 0.0;
-        const double endSeconds = startSeconds + raw->duration / double(AV_TIME_BASE);
-        impl->length = std::max<int64_t>(
-            0, std::llround((endSeconds - impl->origin) * impl->format.sampleRate));
-    }
     return std::unique_ptr<SoundDecoder>(new SoundDecoder(std::move(impl)));
 }
 
 const AudioFormat& SoundDecoder::format() const {
     return impl_->format;
-}
-
-int64_t SoundDecoder::lengthFrames() const {
-    return impl_->length;
 }
 
 int64_t SoundDecoder::position() const {

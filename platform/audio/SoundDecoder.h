@@ -24,8 +24,6 @@ public:
     static std::unique_ptr<SoundDecoder> open(const std::string& path, std::string* why = nullptr);
 
     const AudioFormat& format() const;
-    // Frames from the origin to the end of the file, as the container tells (-1 unknown).
-    int64_t lengthFrames() const;
     // Where the next read() starts.
     int64_t position() const;
     // The next read() starts at `frame`; false when the file cannot be positioned.

@@ -17,10 +17,12 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace qxm::engine {
 
@@ -37,6 +39,52 @@ struct OpenJob {
         QMetaObject::invokeMethod(
             engine, [engine, f] { f(engine); }, Qt::QueuedConnection);
     }
+};
+
+// The open workers. An open cannot be stopped midway (the frame source's open has no way to
+// cancel), so an engine that goes away leaves its worker to finish on its own, and a new open
+// takes the place of finished ones. The workers still running when the program ends are waited
+// for then, instead of being cut off inside the decoder libraries.
+class OpenWorkers {
+public:
+    static OpenWorkers& instance() {
+        static OpenWorkers workers;
+        return workers;
+    }
+
+    template <class F> void start(F work) {
+        const std::lock_guard lock(mutex_);
+        std::vector<Worker> running;
+        for (Worker& w : workers_) {
+            if (w.done->load())
+                w.thread.join();
+            else
+                running.push_back(std::move(w));
+        }
+        workers_ = std::move(running);
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([work = std::move(work), done]() mutable {
+            work();
+            done->store(true);
+        });
+        workers_.push_back({std::move(thread), std::move(done)});
+    }
+
+    ~OpenWorkers() {
+        const std::lock_guard lock(mutex_);
+        for (Worker& w : workers_)
+            w.thread.join();
+    }
+
+private:
+    OpenWorkers() = default;
+
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::mutex mutex_;
+    std::vector<Worker> workers_;
 };
 
 struct MovieEngine::OpenResult {
@@ -247,7 +295,7 @@ void MovieEngine::startOpen(uint64_t generation) {
     const int32_t initial = pendingPosition_.set && displayMode_ == kDisplayFrames
                                 ? int32_t(std::clamp(pendingPosition_.value, 0.0, 2e9))
                                 : 0;
-    std::thread([job, generation, path, opener, initial] {
+    OpenWorkers::instance().start([job, generation, path, opener, initial] {
         auto result = std::make_shared<OpenResult>();
         try {
             int lastPercent = -1;
@@ -277,7 +325,7 @@ void MovieEngine::startOpen(uint64_t generation) {
             result->failedInternally = true;
         }
         job->post([generation, result](MovieEngine* e) { e->finishOpen(generation, result); });
-    }).detach();
+    });
 }
 
 void MovieEngine::showProgress(uint64_t generation, int percent) {

@@ -245,7 +245,7 @@ void CQXMovieCtrl::openMovie(const std::string& path) {
     const std::string resolved = ResolveMoviePath(path);
     resetAnchorReferences();
     if (anchors_.LoadAnchors(anchorFilePath(resolved)) != 0)
-        throwTableError(controlError(2002), strings::kAnchorDataReadError);
+        throwTableError(controlError(ANCHOR_ERR_FORMAT), strings::kAnchorDataReadError);
     if (!state_.MovieFile.empty()) engine_->setFileName(QString());
     engineError_ = 0;
     engine_->setFileName(QString::fromStdString(resolved));
@@ -500,19 +500,104 @@ void CQXMovieCtrl::throwInvalidValue() const {
     throwTableError(CTL_E_INVALIDPROPERTYVALUE, strings::kInvalidPropertyValue);
 }
 
-void CQXMovieCtrl::setAutoPlay(bool v) {
-    state_.AutoPlay = v;
+void CQXMovieCtrl::requireAccepted(DispId id, std::int32_t v) const {
+    if (!findControlProperty(id)->accepts(v)) throwInvalidValue();
+}
+
+namespace {
+
+using C = CQXMovieCtrl;
+
+// The setters of the properties whose setting does more than store the value.
+using Effect =
+    std::variant<void (C::*)(bool), void (C::*)(std::int32_t), void (C::*)(const std::string&)>;
+struct PropertyEffect {
+    DispId id;
+    Effect set;
+};
+const PropertyEffect kPropertyEffects[] = {
+    {DISPID_AutoRepeat, &C::setAutoRepeat},
+    {DISPID_MovieFile, &C::setMovieFile},
+    {DISPID_MovieWindowSetting, &C::setMovieWindowSetting},
+    {DISPID_ShowControls, &C::setShowControls},
+    {DISPID_ShowDisplay, &C::setShowDisplay},
+    {DISPID_ShowTracker, &C::setShowTracker},
+    {DISPID_SelectionEnd, &C::setSelectionEnd},
+    {DISPID_SelectionStart, &C::setSelectionStart},
+    {DISPID_FullScreenMode, &C::setFullScreenMode},
+    {DISPID_CursorFile, &C::setCursorFile},
+    {DISPID_ShowAnchor, &C::setShowAnchor},
+    {DISPID_CurrentPosition, &C::setCurrentPosition},
+    {DISPID_PlaybackRate, &C::setPlaybackRate},
+    {DISPID_AnchorFrameOrigin, &C::setAnchorFrameOrigin},
+};
+
+// The properties the control works out instead of keeping them in its state.
+struct WorkedOutValue {
+    DispId id;
+    std::int32_t (C::*get)() const;
+};
+const WorkedOutValue kWorkedOutValues[] = {
+    {DISPID_AnchorNum, &C::AnchorNum},
+    {DISPID_CurrentPosition, &C::CurrentPosition},
+    {DISPID_ImageSourceHeight, &C::ImageSourceHeight},
+    {DISPID_ImageSourceWidth, &C::ImageSourceWidth},
+    {DISPID_Duration, &C::Duration},
+};
+
+} // namespace
+
+Variant CQXMovieCtrl::property(const PropertyDescriptor& p) const {
+    for (const WorkedOutValue& w : kWorkedOutValues)
+        if (w.id == p.id) return Variant((this->*w.get)());
+    return std::visit(
+        [this](auto m) {
+            if constexpr (std::is_same_v<decltype(m), std::monostate>)
+                return Variant(); // every property outside the state has its getter above
+            else
+                return Variant(state_.*m);
+        },
+        p.member);
+}
+
+void CQXMovieCtrl::setProperty(const PropertyDescriptor& p, const Variant& value) {
+    for (const PropertyEffect& e : kPropertyEffects) {
+        if (e.id != p.id) continue;
+        std::visit(
+            [&](auto set) {
+                using Set = decltype(set);
+                if constexpr (std::is_same_v<Set, void (C::*)(bool)>)
+                    (this->*set)(value.asBool());
+                else if constexpr (std::is_same_v<Set, void (C::*)(std::int32_t)>)
+                    (this->*set)(value.asI4());
+                else
+                    (this->*set)(value.asString());
+            },
+            e.set);
+        return;
+    }
+    std::visit(
+        [&](auto m) {
+            using M = decltype(m);
+            if constexpr (std::is_same_v<M, bool QXMovieState::*>) {
+                state_.*m = value.asBool();
+            } else if constexpr (std::is_same_v<M, std::int32_t QXMovieState::*>) {
+                const std::int32_t v = value.asI4();
+                if (!p.accepts(v)) throwInvalidValue();
+                state_.*m = v;
+            } else if constexpr (std::is_same_v<M, std::string QXMovieState::*>) {
+                state_.*m = value.asString();
+            } else {
+                throw ComError::code(DISP_E_MEMBERNOTFOUND); // a value the control works out
+            }
+        },
+        p.member);
     setModified();
 }
 
 void CQXMovieCtrl::setAutoRepeat(bool v) {
     state_.AutoRepeat = v;
     if (engine_) engine_->setPlayCount(v ? 0 : 1);
-    setModified();
-}
-
-void CQXMovieCtrl::setAutoRewind(bool v) {
-    state_.AutoRewind = v;
     setModified();
 }
 
@@ -530,7 +615,7 @@ void CQXMovieCtrl::setMovieFile(const std::string& v) {
 }
 
 void CQXMovieCtrl::setMovieWindowSetting(std::int32_t v) {
-    if (v < 0 || v > 4) throwInvalidValue();
+    requireAccepted(DISPID_MovieWindowSetting, v);
     state_.MovieWindowSetting = v;
     if (engine_) {
         engine_->setFullScreenMode(false);
@@ -587,26 +672,10 @@ void CQXMovieCtrl::setFullScreenMode(bool v) {
     setModified();
 }
 
-void CQXMovieCtrl::setActivateMethod(std::int32_t v) {
-    if (v != 0 && v != 1) throwInvalidValue();
-    state_.ActivateMethod = v;
-    setModified();
-}
-
-void CQXMovieCtrl::setChangeCursor(bool v) {
-    state_.ChangeCursor = v;
-    setModified();
-}
-
 void CQXMovieCtrl::setCursorFile(const std::string& v) {
     state_.CursorFile = v;
     cursorLoaded_ = false; // the next use reads the new file
     propertyChanged(DISPID_CursorFile);
-    setModified();
-}
-
-void CQXMovieCtrl::setEnableContextMenu(bool v) {
-    state_.EnableContextMenu = v;
     setModified();
 }
 
@@ -626,18 +695,9 @@ std::int32_t CQXMovieCtrl::Duration() const {
     return truncPosition(engine_->Duration());
 }
 
-void CQXMovieCtrl::setClickSound(bool v) {
-    state_.ClickSound = v;
-    setModified();
-}
-
-void CQXMovieCtrl::setSoundFile(const std::string& v) {
-    state_.SoundFile = v;
-    setModified();
-}
-
 void CQXMovieCtrl::setPlaybackRate(std::int32_t v) {
-    if (v < 0 || v > 2) throwInvalidValue();
+    requireAccepted(DISPID_PlaybackRate, v);
+    // The rate of each PlaybackRate value: normal, double, half speed.
     static constexpr double kRates[] = {1.0, 2.0, 0.5};
     state_.PlaybackRate = v;
     if (engine_) engine_->setRate(kRates[v]);
@@ -793,7 +853,7 @@ void CQXMovieCtrl::runMenuCommand(int commandId) {
         setShowAnchor(!state_.ShowAnchor);
         break;
     case ID_MENU_CURSOR:
-        setChangeCursor(!state_.ChangeCursor);
+        setProperty(*findControlProperty(DISPID_ChangeCursor), Variant(!state_.ChangeCursor));
         break;
     case ID_MENU_PROPERTIES:
         if (site_) site_->showProperties(*this);

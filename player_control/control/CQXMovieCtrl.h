@@ -27,14 +27,13 @@
 #include "player_control/control/AnchorCursor.h"
 #include "player_control/control/ControlSite.h"
 #include "player_control/definitions/QXMovieIds.h"
+#include "player_control/definitions/QXMovieProperties.h"
 #include "player_control/definitions/QXMovieState.h"
 
 namespace qxm::qxmovie {
 
 class QXMovieAutomation;
 
-inline constexpr int kInitialWidth = 324;
-inline constexpr int kInitialHeight = 275;
 inline constexpr int kAnchorTimerMs = 200;
 inline constexpr int kEngineControlId = 1;
 inline constexpr short kIgnoredEngineError = 600;
@@ -73,13 +72,21 @@ public:
     bool isModified() const { return modified_; }
     void setModified(bool on = true) { modified_ = on; }
 
-    // ---- properties (setters throw ComError with the control's error info) ----
+    // ---- properties ----
+    // A property by its row of the property table, as automation reaches it: the value as a
+    // variant of the property's type (throws as the getter does).
+    Variant property(const PropertyDescriptor& p) const;
+    // Converts value to the property's type and refuses a value outside its enumeration, then
+    // runs the property's setter below, or, for a property whose setting has no further effect,
+    // stores the value and marks the control modified.
+    void setProperty(const PropertyDescriptor& p, const Variant& value);
+
+    // The getters, and the setters of the properties whose setting does more than store the
+    // value (setters throw ComError with the control's error info).
     bool AutoPlay() const { return state_.AutoPlay; }
-    void setAutoPlay(bool v);
     bool AutoRepeat() const { return state_.AutoRepeat; }
     void setAutoRepeat(bool v);
     bool AutoRewind() const { return state_.AutoRewind; }
-    void setAutoRewind(bool v);
     std::string MovieFile() const { return state_.MovieFile; }
     void setMovieFile(const std::string& v);
     std::int32_t MovieWindowSetting() const { return state_.MovieWindowSetting; }
@@ -97,14 +104,11 @@ public:
     bool FullScreenMode() const { return state_.FullScreenMode; }
     void setFullScreenMode(bool v);
     std::int32_t ActivateMethod() const { return state_.ActivateMethod; }
-    void setActivateMethod(std::int32_t v);
     std::int32_t AnchorNum() const { return anchorNum_; }
     bool ChangeCursor() const { return state_.ChangeCursor; }
-    void setChangeCursor(bool v);
     std::string CursorFile() const { return state_.CursorFile; }
     void setCursorFile(const std::string& v);
     bool EnableContextMenu() const { return state_.EnableContextMenu; }
-    void setEnableContextMenu(bool v);
     bool ShowAnchor() const { return state_.ShowAnchor; }
     void setShowAnchor(bool v);
     std::int32_t PlaybackEnvironment() const { return state_.PlaybackEnvironment; }
@@ -115,9 +119,7 @@ public:
     std::int32_t ImageSourceWidth() const { return imageSourceWidth_; }
     std::int32_t Duration() const; // throws when the engine cannot tell
     bool ClickSound() const { return state_.ClickSound; }
-    void setClickSound(bool v);
     std::string SoundFile() const { return state_.SoundFile; }
-    void setSoundFile(const std::string& v);
     std::int32_t PlaybackRate() const { return state_.PlaybackRate; }
     void setPlaybackRate(std::int32_t v);
     std::int32_t AnchorFrameOrigin() const { return state_.AnchorFrameOrigin; }
@@ -180,6 +182,8 @@ private:
     bool userMode() const;
     void requestSize(QSize size);
     [[noreturn]] void throwInvalidValue() const;
+    // Throws the invalid value error when v is outside the enumeration of property id.
+    void requireAccepted(DispId id, std::int32_t v) const;
     void openMovie(const std::string& path);
     void clearMovie();
     void applyStateChange(SelectionChange change);

@@ -1,9 +1,10 @@
 #include "player_control/control/QXMovieAutomation.h"
 
 #include "player_control/control/CQXMovieCtrl.h"
-#include "player_control/definitions/QXMovieIds.h"
-#include "player_control/definitions/QXMovieStrings.h"
 #include "player_control/control/QXMovieTypeLib.h"
+#include "player_control/definitions/QXMovieIds.h"
+#include "player_control/definitions/QXMovieProperties.h"
+#include "player_control/definitions/QXMovieStrings.h"
 
 namespace qxm::qxmovie {
 namespace {
@@ -44,54 +45,14 @@ HRESULT QXMovieAutomation::getClassInfo(TypeLibrary& library, Guid& clsid) {
 }
 
 void QXMovieAutomation::declareMembers() {
-    auto boolProp = [this](DispId id, bool (CQXMovieCtrl::*get)() const,
-                           void (CQXMovieCtrl::*set)(bool)) {
+    for (const PropertyDescriptor& p : kControlProperties) {
+        Setter set;
+        if (!p.readOnly())
+            set = [this, &p](Args, const Variant& v) { control().setProperty(p, v); };
         declareProperty(
-            dqxmovieMember(id), [this, get](Args) { return Variant((control().*get)()); },
-            set ? Setter([this, set](Args, const Variant& v) { (control().*set)(v.asBool()); })
-                : Setter());
-    };
-    auto longProp = [this](DispId id, std::int32_t (CQXMovieCtrl::*get)() const,
-                           void (CQXMovieCtrl::*set)(std::int32_t)) {
-        declareProperty(
-            dqxmovieMember(id), [this, get](Args) { return Variant((control().*get)()); },
-            set ? Setter([this, set](Args, const Variant& v) { (control().*set)(v.asI4()); })
-                : Setter());
-    };
-    auto stringProp = [this](DispId id, std::string (CQXMovieCtrl::*get)() const,
-                             void (CQXMovieCtrl::*set)(const std::string&)) {
-        declareProperty(
-            dqxmovieMember(id), [this, get](Args) { return Variant((control().*get)()); },
-            [this, set](Args, const Variant& v) { (control().*set)(v.asString()); });
-    };
-    using C = CQXMovieCtrl;
-    boolProp(DISPID_AutoPlay, &C::AutoPlay, &C::setAutoPlay);
-    boolProp(DISPID_AutoRepeat, &C::AutoRepeat, &C::setAutoRepeat);
-    boolProp(DISPID_AutoRewind, &C::AutoRewind, &C::setAutoRewind);
-    stringProp(DISPID_MovieFile, &C::MovieFile, &C::setMovieFile);
-    longProp(DISPID_MovieWindowSetting, &C::MovieWindowSetting, &C::setMovieWindowSetting);
-    boolProp(DISPID_ShowControls, &C::ShowControls, &C::setShowControls);
-    boolProp(DISPID_ShowDisplay, &C::ShowDisplay, &C::setShowDisplay);
-    boolProp(DISPID_ShowTracker, &C::ShowTracker, &C::setShowTracker);
-    longProp(DISPID_SelectionEnd, &C::SelectionEnd, &C::setSelectionEnd);
-    longProp(DISPID_SelectionStart, &C::SelectionStart, &C::setSelectionStart);
-    boolProp(DISPID_FullScreenMode, &C::FullScreenMode, &C::setFullScreenMode);
-    longProp(DISPID_ActivateMethod, &C::ActivateMethod, &C::setActivateMethod);
-    longProp(DISPID_AnchorNum, &C::AnchorNum, nullptr);
-    boolProp(DISPID_ChangeCursor, &C::ChangeCursor, &C::setChangeCursor);
-    stringProp(DISPID_CursorFile, &C::CursorFile, &C::setCursorFile);
-    boolProp(DISPID_EnableContextMenu, &C::EnableContextMenu, &C::setEnableContextMenu);
-    boolProp(DISPID_ShowAnchor, &C::ShowAnchor, &C::setShowAnchor);
-    longProp(DISPID_PlaybackEnvironment, &C::PlaybackEnvironment, nullptr);
-    boolProp(DISPID_ShowAnchorName, &C::ShowAnchorName, nullptr);
-    longProp(DISPID_CurrentPosition, &C::CurrentPosition, &C::setCurrentPosition);
-    longProp(DISPID_ImageSourceHeight, &C::ImageSourceHeight, nullptr);
-    longProp(DISPID_ImageSourceWidth, &C::ImageSourceWidth, nullptr);
-    longProp(DISPID_Duration, &C::Duration, nullptr);
-    boolProp(DISPID_ClickSound, &C::ClickSound, &C::setClickSound);
-    stringProp(DISPID_SoundFile, &C::SoundFile, &C::setSoundFile);
-    longProp(DISPID_PlaybackRate, &C::PlaybackRate, &C::setPlaybackRate);
-    longProp(DISPID_AnchorFrameOrigin, &C::AnchorFrameOrigin, &C::setAnchorFrameOrigin);
+            dqxmovieMember(p.id), [this, &p](Args) { return control().property(p); },
+            std::move(set));
+    }
 
     declareMethod(dqxmovieMember(DISPID_Play), [this](Args a) {
         control().Play(a[0].asI4());

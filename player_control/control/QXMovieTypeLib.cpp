@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "player_control/definitions/QXMovieIds.h"
+#include "player_control/definitions/QXMovieProperties.h"
 #include "player_control/definitions/QXMovieStrings.h"
 
 namespace qxm::qxmovie {
@@ -18,10 +19,10 @@ const TypeRef kVoid{VarType::Void};
 const TypeRef kXPos{VarType::I4, "OLE_XPOS_PIXELS"};
 const TypeRef kYPos{VarType::I4, "OLE_YPOS_PIXELS"};
 
-MemberInfo property(DispId id, const char* name, TypeRef type, std::uint32_t flags = 0) {
+MemberInfo property(DispId id, std::string_view name, TypeRef type, std::uint32_t flags = 0) {
     MemberInfo m;
     m.id = id;
-    m.name = name;
+    m.name = std::string(name);
     m.kind = MemberKind::Property;
     m.type = std::move(type);
     m.flags = flags;
@@ -45,40 +46,12 @@ InterfaceInfo buildDispatch() {
     i.kind = InterfaceKind::DispInterface;
     i.flags = TYPE_HIDDEN | TYPE_DISPATCHABLE;
     i.helpString = s::kDispatchHelpString;
-    i.members = {
-        property(DISPID_AutoPlay, "AutoPlay", kBool),
-        property(DISPID_AutoRepeat, "AutoRepeat", kBool),
-        property(DISPID_AutoRewind, "AutoRewind", kBool),
-        property(DISPID_MovieFile, "MovieFile", kBStr, MEMBER_BINDABLE | MEMBER_REQUESTEDIT),
-        property(DISPID_MovieWindowSetting, "MovieWindowSetting", kLong),
-        property(DISPID_ShowControls, "ShowControls", kBool),
-        property(DISPID_ShowDisplay, "ShowDisplay", kBool, MEMBER_HIDDEN),
-        property(DISPID_ShowTracker, "ShowTracker", kBool, MEMBER_HIDDEN),
-        property(DISPID_SelectionEnd, "SelectionEnd", kLong),
-        property(DISPID_SelectionStart, "SelectionStart", kLong),
-        property(DISPID_FullScreenMode, "FullScreenMode", kBool),
-        property(DISPID_ActivateMethod, "ActivateMethod", kLong),
-        property(DISPID_AnchorNum, "AnchorNum", kLong, MEMBER_READONLY),
-        property(DISPID_ChangeCursor, "ChangeCursor", kBool),
-        property(DISPID_CursorFile, "CursorFile", kBStr, MEMBER_BINDABLE | MEMBER_REQUESTEDIT),
-        property(DISPID_EnableContextMenu, "EnableContextMenu", kBool),
-        property(DISPID_ShowAnchor, "ShowAnchor", kBool),
-        property(DISPID_PlaybackEnvironment, "PlaybackEnvironment", kLong,
-                 MEMBER_HIDDEN | MEMBER_READONLY),
-        property(DISPID_ShowAnchorName, "ShowAnchorName", kBool, MEMBER_HIDDEN | MEMBER_READONLY),
-        property(DISPID_CurrentPosition, "CurrentPosition", kLong),
-        property(DISPID_ImageSourceHeight, "ImageSourceHeight", kLong, MEMBER_READONLY),
-        property(DISPID_ImageSourceWidth, "ImageSourceWidth", kLong, MEMBER_READONLY),
-        property(DISPID_Duration, "Duration", kLong, MEMBER_READONLY),
-        property(DISPID_ClickSound, "ClickSound", kBool, MEMBER_HIDDEN),
-        property(DISPID_SoundFile, "SoundFile", kBStr, MEMBER_HIDDEN),
-        property(DISPID_PlaybackRate, "PlaybackRate", kLong),
-        property(DISPID_AnchorFrameOrigin, "AnchorFrameOrigin", kLong),
-        method(DISPID_Play, "Play", kVoid, {{"FrameNo", kLong}}),
-        method(DISPID_Stop, "Stop", kVoid),
-        method(DISPID_Pause, "Pause", kVoid),
-        method(DISPID_EnableAnchor, "EnableAnchor", kBool, {{"AnchorID", kBStr}}),
-    };
+    for (const PropertyDescriptor& p : kControlProperties)
+        i.members.push_back(property(p.id, p.name, TypeRef{p.type}, p.flags));
+    i.members.push_back(method(DISPID_Play, "Play", kVoid, {{"FrameNo", kLong}}));
+    i.members.push_back(method(DISPID_Stop, "Stop", kVoid));
+    i.members.push_back(method(DISPID_Pause, "Pause", kVoid));
+    i.members.push_back(method(DISPID_EnableAnchor, "EnableAnchor", kBool, {{"AnchorID", kBStr}}));
     MemberInfo anchorId = property(DISPID_AnchorID, "AnchorID", kBStr, MEMBER_READONLY);
     anchorId.params = {{"nIndex", kLong}};
     MemberInfo anchorName = property(DISPID_AnchorName, "AnchorName", kBStr, MEMBER_READONLY);
@@ -121,29 +94,6 @@ InterfaceInfo buildEvents() {
     return i;
 }
 
-struct EnumTable {
-    DispId property;
-    const char* name;
-    std::vector<strings::TableString> values; // value i is the i-th string
-};
-
-const std::vector<EnumTable>& enumTables() {
-    static const std::vector<EnumTable> tables = {
-        {DISPID_MovieWindowSetting,
-         "enumMovieWindowSetting",
-         {s::kOriginalSize, s::kDoubleOriginalSize, s::kOneSixteenScreen, s::kOneFourThScreen,
-          s::kOneHalfScreen}},
-        {DISPID_ActivateMethod, "enumActivateMethod", {s::kSingleClick, s::kDoubleClick}},
-        {DISPID_PlaybackEnvironment,
-         "enumPlaybackEnvironment",
-         {s::kActiveMovieInterface, s::kMCIInterface}},
-        {DISPID_PlaybackRate,
-         "enumPlaybackRate",
-         {s::kNormalSpeed, s::kDoubleSpeed, s::kOnehalfSpeed}},
-    };
-    return tables;
-}
-
 TypeLibrary build() {
     TypeLibrary lib;
     lib.name = "QXMOVIELib";
@@ -155,11 +105,12 @@ TypeLibrary build() {
     lib.helpFile = s::kLibHelpFile;
     lib.imports = {"stdole32.tlb"};
     lib.aliases = {{"OLE_XPOS_PIXELS", kLong, {}}, {"OLE_YPOS_PIXELS", kLong, {}}};
-    for (const EnumTable& t : enumTables()) {
+    for (const PropertyDescriptor& p : kControlProperties) {
+        if (!p.enumerated()) continue;
         EnumInfo e;
-        e.name = t.name;
-        for (std::size_t v = 0; v < t.values.size(); ++v)
-            e.values.push_back({t.values[v].text, std::int32_t(v), {}});
+        e.name = std::string(p.enumName);
+        for (std::size_t v = 0; v < p.enumStrings.size(); ++v)
+            e.values.push_back({p.enumStrings[v].text, std::int32_t(v), {}});
         lib.enums.push_back(std::move(e));
     }
     lib.interfaces = {buildDispatch(), buildEvents()};
@@ -195,10 +146,9 @@ const MemberInfo& dqxmovieMember(DispId id) {
 
 std::vector<PredefinedString> predefinedStrings(DispId property) {
     std::vector<PredefinedString> out;
-    for (const EnumTable& t : enumTables())
-        if (t.property == property)
-            for (std::size_t v = 0; v < t.values.size(); ++v)
-                out.push_back({std::int32_t(v), t.values[v].id, t.values[v].text});
+    if (const PropertyDescriptor* p = findControlProperty(property))
+        for (std::size_t v = 0; v < p->enumStrings.size(); ++v)
+            out.push_back({std::int32_t(v), p->enumStrings[v].id, p->enumStrings[v].text});
     return out;
 }
 

@@ -36,4 +36,9 @@ struct QXMovieState {
 
 inline constexpr int kPersistedPropertyCount = 22;
 
+// The control's size in pixels before a container gives it one, which is also the extent kept
+// for it when a container saved none.
+inline constexpr int kInitialWidth = 324;
+inline constexpr int kInitialHeight = 275;
+
 } // namespace qxm::qxmovie

@@ -2,49 +2,29 @@
 
 #include <array>
 
+#include "player_control/definitions/QXMovieProperties.h"
+
 namespace qxm::qxmovie {
 namespace {
 
 template <class... F> struct Overloaded : F... { using F::operator()...; };
 template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
-constexpr PersistedProperty persisted(std::string_view name, PersistedProperty::Member member) {
-    return {name, member};
+constexpr PersistedProperty::Member persistedMember(const StateMember& member) {
+    if (auto m = std::get_if<bool QXMovieState::*>(&member)) return *m;
+    if (auto m = std::get_if<std::int32_t QXMovieState::*>(&member)) return *m;
+    return std::get<std::string QXMovieState::*>(member);
 }
 
-// The name is the member's own.
-#define QXM_PERSISTED(member) persisted(#member, &QXMovieState::member)
+// The persisted rows of the property table in their exchange order (the stream layout).
+constexpr std::array<PersistedProperty, kPersistedPropertyCount> persistedInOrder() {
+    std::array<PersistedProperty, kPersistedPropertyCount> out{};
+    for (const PropertyDescriptor& p : kControlProperties)
+        if (p.persisted()) out[std::size_t(p.persistOrder)] = {p.name, persistedMember(p.member)};
+    return out;
+}
 
-// The exchange order; it fixes the stream layout, so entries are only ever added at the end
-// (with a new version).
-constexpr std::array kProperties = {
-    QXM_PERSISTED(AutoPlay),
-    QXM_PERSISTED(AutoRepeat),
-    QXM_PERSISTED(AutoRewind),
-    QXM_PERSISTED(MovieFile),
-    QXM_PERSISTED(MovieWindowSetting),
-    QXM_PERSISTED(FullScreenMode),
-    QXM_PERSISTED(ShowControls),
-    QXM_PERSISTED(ShowDisplay),
-    QXM_PERSISTED(ShowTracker),
-    QXM_PERSISTED(SelectionEnd),
-    QXM_PERSISTED(SelectionStart),
-    QXM_PERSISTED(ActivateMethod),
-    QXM_PERSISTED(ChangeCursor),
-    QXM_PERSISTED(CursorFile),
-    QXM_PERSISTED(EnableContextMenu),
-    QXM_PERSISTED(ShowAnchor),
-    QXM_PERSISTED(ClickSound),
-    QXM_PERSISTED(SoundFile),
-    QXM_PERSISTED(PlaybackEnvironment),
-    QXM_PERSISTED(ShowAnchorName),
-    QXM_PERSISTED(PlaybackRate),
-    QXM_PERSISTED(AnchorFrameOrigin),
-};
-
-#undef QXM_PERSISTED
-
-static_assert(kProperties.size() == kPersistedPropertyCount);
+constexpr std::array kProperties = persistedInOrder();
 
 const QXMovieState& defaults() {
     static const QXMovieState d;

@@ -5,9 +5,10 @@
 //         u32 version, i32 extentX, i32 extentY (HIMETRIC),
 //         then the 22 properties in exchange order: a boolean as i32 (1 / 0; any non-zero value
 //         reads as true), a long as i32, a string as a u32 byte count and its bytes.
-// One table (persistedProperties()) names the properties, their types and where they live in
-// QXMovieState; both forms walk it. Loading validates nothing: a value outside a property's
-// usual range is kept as it is (the control checks values when they are set, not when loaded).
+// persistedProperties(), made from the persisted rows of the control's property table, names the
+// properties, their types and where they live in QXMovieState; both forms walk it. Loading
+// validates nothing: a value outside a property's usual range is kept as it is (the control checks
+// values when they are set, not when loaded).
 #include "platform/component/HResult.h"
 #include "platform/component/Persist.h"
 #include "platform/component/Variant.h"
@@ -32,8 +33,8 @@ inline constexpr std::uint32_t kPersistVersion = 0x00020000;
 // whose HIMETRIC value fits comes back exactly.
 inline constexpr std::int32_t kHimetricPerInch = 2540;
 inline constexpr std::int32_t kPixelsPerInch = 96;
-inline constexpr std::int32_t kDefaultExtentPixelsX = 324;
-inline constexpr std::int32_t kDefaultExtentPixelsY = 275;
+inline constexpr std::int32_t kDefaultExtentPixelsX = kInitialWidth;
+inline constexpr std::int32_t kDefaultExtentPixelsY = kInitialHeight;
 // The largest extent a container may keep or ask for, per side: room for any movie the frame
 // source plays at its original size with the control panel, while a window of that size still
 // fits in memory (a persisted 600000 would ask for a window of 22677 pixels a side).

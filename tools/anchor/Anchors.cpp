@@ -52,11 +52,6 @@ EditorReading readWithEditor(const std::string& path) {
     return r;
 }
 
-std::int64_t framesWithRect(const Anchor& a) {
-    if (a.entries.empty()) return 0;
-    return std::int64_t(a.entries.back().frame) - a.entries.front().frame + 1;
-}
-
 std::optional<Anchor> clipAnchor(const Anchor& a, std::int64_t low, std::int64_t high) {
     if (a.entries.empty()) return std::nullopt;
     const std::int64_t first = std::max<std::int64_t>(low, a.entries.front().frame);

@@ -89,9 +89,6 @@ template <class Fn> void forEachFrame(const Anchor& a, Fn&& fn) {
     }
 }
 
-// Number of frames that have a rectangle.
-std::int64_t framesWithRect(const Anchor& a);
-
 // The part of an anchor inside the anchor frames [low, high]: key frames outside are dropped
 // and, where the cut falls between key frames, the rectangle there becomes a key frame, so
 // every frame inside keeps its rectangle. Nothing when no frame of the anchor has a rectangle

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "editor/anchors/AnchorFile.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 4) {

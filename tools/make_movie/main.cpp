@@ -7,7 +7,7 @@
 // Exit status: 0 written, 1 writing failed, 2 bad command line, 3 kind not available in this
 // FFmpeg build (nothing written).
 #include "QxmVersion.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -1,5 +1,6 @@
 // Whole tracks on movies from the test-movie writer, against the object's true rectangles.
 #include "tests/TestFrames.h"
+#include "tests/TestMovies.h"
 #include "tracking/Codes.h"
 #include "tracking/SetAuto.h"
 #include "tracking/include/qxmtrack.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,7 @@
 using namespace qxm::track;
 using namespace qxm::track::test;
 namespace fs = std::filesystem;
+namespace moviegen = qxm::moviegen;
 
 namespace {
 
@@ -32,24 +35,16 @@ protected:
     // Writes a movie; returns its path and fills truth (one rectangle a frame).
     std::string make(const std::string& kind, const std::string& size, int frames,
                      const std::string& path, double speed, std::vector<Rect>& truth) {
-        const std::string ext = kind.substr(0, 3);
-        const fs::path movie = dir_ / (kind + "-" + path + "." + ext);
-        std::ostringstream cmd;
-        cmd << std::getenv("QXM_BIN_DIR") << "/qxm-make-movie --kind " << kind << " --size " << size
-            << " --frames " << frames << " --path " << path << " --speed " << speed << " " << movie
-            << " > /dev/null 2>&1";
-        if (std::system(cmd.str().c_str()) != 0) return {};
-        std::ifstream in(movie.string() + ".truth");
-        std::string line;
-        truth.clear();
-        while (std::getline(in, line)) {
-            if (line.empty() || line[0] == '#') continue;
-            std::istringstream ls(line);
-            int f;
-            Rect r;
-            ls >> f >> r.left >> r.top >> r.right >> r.bottom;
-            truth.push_back(r);
-        }
+        moviegen::MovieRecipe recipe;
+        recipe.kind = kind;
+        recipe.frames = frames;
+        recipe.speed = speed;
+        if (std::sscanf(size.c_str(), "%dx%d", &recipe.width, &recipe.height) != 2 ||
+            !moviegen::parsePath(path, recipe.path))
+            return {};
+        const fs::path movie = dir_ / (kind + "-" + path + moviegen::findKind(kind)->extension);
+        std::string why;
+        if (!writeTestMovie(movie.string(), recipe, truth, why)) return {};
         return movie.string();
     }
 

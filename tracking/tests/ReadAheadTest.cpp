@@ -2,6 +2,7 @@
 // movies are those of plain reading, and failures reach the caller with the frame asked for.
 #include "tracking/ReadAhead.h"
 #include "tests/TestFrames.h"
+#include "tests/TestMovies.h"
 #include "tracking/Codes.h"
 #include "tracking/FramePair.h"
 #include "tracking/Tracker.h"
@@ -17,6 +18,7 @@
 using namespace qxm::track;
 using namespace qxm::track::test;
 namespace fs = std::filesystem;
+namespace moviegen = qxm::moviegen;
 
 namespace {
 
@@ -161,23 +163,18 @@ TEST(ReadAhead, TracksOnMoviesAreThoseOfPlainReading) {
     setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
     for (const char* kind : {"avi-mpeg4", "mpg-mpeg2"}) {
         for (const char* path : {"curved", "leave"}) {
+            moviegen::MovieRecipe recipe;
+            recipe.kind = kind;
+            recipe.width = 240;
+            recipe.height = 180;
+            recipe.frames = 50;
+            recipe.speed = 4;
+            ASSERT_TRUE(moviegen::parsePath(path, recipe.path));
             const fs::path movie =
-                dir / (std::string(kind) + "-" + path + "." + std::string(kind).substr(0, 3));
-            std::ostringstream cmd;
-            cmd << std::getenv("QXM_BIN_DIR") << "/qxm-make-movie --kind " << kind
-                << " --size 240x180 --frames 50 --speed 4 --path " << path << " " << movie
-                << " > /dev/null 2>&1";
-            ASSERT_EQ(std::system(cmd.str().c_str()), 0) << cmd.str();
+                dir / (std::string(kind) + "-" + path + moviegen::findKind(kind)->extension);
             std::vector<Rect> truth;
-            std::ifstream in(movie.string() + ".truth");
-            for (std::string line; std::getline(in, line);) {
-                if (line.empty() || line[0] == '#') continue;
-                std::istringstream ls(line);
-                int f;
-                Rect r;
-                ls >> f >> r.left >> r.top >> r.right >> r.bottom;
-                truth.push_back(r);
-            }
+            std::string why;
+            ASSERT_TRUE(writeTestMovie(movie.string(), recipe, truth, why)) << why;
             ASSERT_EQ(truth.size(), 50u);
             std::unique_ptr<Movie> plainMovie, aheadMovie;
             ASSERT_EQ(Movie::open(movie.string(), plainMovie), 0);

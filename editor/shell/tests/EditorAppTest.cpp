@@ -33,7 +33,7 @@
 #include "editor/view/CRivEviFV.h"
 #include "editor/view/CommandIds.h"
 #include "platform/prompter/Prompter.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 namespace qxm::editor {
 namespace {

@@ -11,7 +11,7 @@
 #include "editor/shell/CRiveviApp.h"
 #include "editor/view/EditState.h"
 #include "platform/prompter/Prompter.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 class QWidget;
 

@@ -32,7 +32,7 @@
 #include "platform/dde/Dde.h"
 #include "platform/prompter/Prompter.h"
 #include "platform/ui/QtPrompter.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 namespace qxm::editor {
 namespace {

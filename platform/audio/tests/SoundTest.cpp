@@ -5,7 +5,7 @@
 #include "platform/audio/SoundDecoder.h"
 #include "platform/audio/SoundFilePlayer.h"
 #include "platform/sound/SoundService.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 #include <QTemporaryDir>
 #include <QTest>

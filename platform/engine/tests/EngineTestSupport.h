@@ -3,7 +3,7 @@
 // scripted frame source and a log of the engine's events.
 #include "TestApplication.h"
 #include "platform/engine/MovieEngine.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 #include <QApplication>
 #include <QString>

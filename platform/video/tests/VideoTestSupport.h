@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the frame source tests: a temporary folder, generated movies and a private cache.
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
+#include "testing/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,7 @@ namespace qxm::video::testing {
 
 namespace fs = std::filesystem;
 
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        std::string templ = (fs::temp_directory_path() / "qxm-video-XXXXXX").string();
-        path = mkdtemp(templ.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
+using testsupport::TempFolder;
 
 // Points XDG_CACHE_HOME at a fresh folder for the life of the object.
 struct PrivateCache {

@@ -8,8 +8,10 @@
 #include <chrono>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 #include "platform/sound/SoundService.h"
+#include "player_control/anchors/AnchorText.h"
 
 namespace qxm::qxmovie::testing {
 
@@ -40,10 +42,22 @@ std::string ControlTest::writeMovie(const std::string& name, int frames, int wid
 }
 
 void ControlTest::writeAnchors(const std::string& moviePath,
-                               std::vector<anchors::AnchorRecord> records) {
-    const fs::path p(moviePath);
-    ASSERT_TRUE(anchors::WriteAnchorObjectFile(p.parent_path().string(), p.stem().string(),
-                                               std::move(records)));
+                               const std::vector<TestAnchor>& anchors) {
+    std::ostringstream text;
+    text << "MaxObject=" << anchors.size() << "\r\n";
+    for (const TestAnchor& a : anchors) {
+        ASSERT_FALSE(a.frames.empty()) << a.id;
+        text << "\r\n[" << a.id << ':' << a.name << ':' << a.frames.front().frame << '-'
+             << a.frames.back().frame << ':' << a.frames.size() << "]\r\n";
+        for (const TestAnchorFrame& f : a.frames)
+            text << f.frame << ':' << f.left << ',' << f.top << ',' << f.right << ',' << f.bottom
+                 << ";\r\n";
+    }
+    const std::string path = anchorFilePath(moviePath);
+    std::ofstream out(path, std::ios::binary);
+    out << text.str();
+    out.close();
+    ASSERT_TRUE(out) << path;
 }
 
 void ControlTest::writeText(const std::string& path, const std::string& text) {
@@ -97,9 +111,9 @@ HRESULT put(CQXMovieCtrl& control, const char* name, const Variant& value, Excep
     return dispPut(*control.dispatch(), name, value, excep);
 }
 
-anchors::AnchorRecord anchorRecord(const std::string& id, const std::string& name,
-                                   std::vector<anchors::FrameEntry> entries) {
-    return anchors::MakeAnchorRecord(id, name, std::move(entries));
+TestAnchor anchorRecord(const std::string& id, const std::string& name,
+                        std::vector<TestAnchorFrame> frames) {
+    return {id, name, std::move(frames)};
 }
 
 } // namespace qxm::qxmovie::testing

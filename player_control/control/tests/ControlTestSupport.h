@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the control's tests: a temporary folder with movies from the test-movie
-// writer and anchor files from the editor's writer, an event recorder connected as a sink, and
-// a control created the way a container creates it.
+// writer and anchor object files written as the editor writes them, an event recorder connected as
+// a sink, and a control created the way a container creates it.
 #include <QApplication>
 #include <QTest>
 
@@ -13,13 +13,23 @@
 #include <string>
 #include <vector>
 
-#include "editor/anchors/AnchorFile.h"
 #include "platform/component/Dispatch.h"
 #include "player_control/control/CQXMovieCtrl.h"
 #include "player_control/control/QXMovieTypeLib.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 namespace qxm::qxmovie::testing {
+
+// One anchor of a test's anchor object file: its ID, name and key frames; its range runs from
+// the first key frame to the last.
+struct TestAnchorFrame {
+    int frame, left, top, right, bottom;
+};
+struct TestAnchor {
+    std::string id;
+    std::string name;
+    std::vector<TestAnchorFrame> frames;
+};
 
 struct RecordedEvent {
     DispId id;
@@ -98,8 +108,9 @@ protected:
     // Writes <dir>/<name> with the writer (avi-bgr24, 160 x 120 unless said otherwise).
     std::string writeMovie(const std::string& name, int frames = 30, int width = 160,
                            int height = 120);
-    // Writes the anchor object file of a movie through the editor's writer.
-    void writeAnchors(const std::string& moviePath, std::vector<anchors::AnchorRecord> records);
+    // Writes the anchor object file of a movie (its path with ".obj" for the extension) in the
+    // editor's layout: the MaxObject line, then each anchor's header and key frames.
+    void writeAnchors(const std::string& moviePath, const std::vector<TestAnchor>& anchors);
     // Writes a file with the given text (for malformed anchor files).
     void writeText(const std::string& path, const std::string& text);
 
@@ -121,7 +132,7 @@ Variant get(CQXMovieCtrl& control, const char* name);
 HRESULT put(CQXMovieCtrl& control, const char* name, const Variant& value,
             ExcepInfo* excep = nullptr);
 
-anchors::AnchorRecord anchorRecord(const std::string& id, const std::string& name,
-                                   std::vector<anchors::FrameEntry> entries);
+TestAnchor anchorRecord(const std::string& id, const std::string& name,
+                        std::vector<TestAnchorFrame> frames);
 
 } // namespace qxm::qxmovie::testing

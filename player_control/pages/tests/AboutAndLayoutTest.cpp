@@ -1,5 +1,5 @@
-// Dialog units, the About box, and the layout of the pages, of the property frame holding the
-// General page and of the About box (each saved as /tmp/pages-<name>.png).
+// Dialog units, the About box, and the layout of the pages and of the About box (each saved as
+// /tmp/pages-<name>.png).
 #include "TestApplication.h"
 #include <QDialogButtonBox>
 #include <QDir>
@@ -95,7 +95,7 @@ TEST(AboutBox, TextsCaptionSizeAndOkClosesIt) {
 
 class LayoutTest : public PageTest {};
 
-TEST_F(LayoutTest, PagesFrameAndAboutBoxAreTidy) {
+TEST_F(LayoutTest, PagesAndAboutBoxAreTidy) {
     auto movie = makeObject<FakeMovie>();
     movie->AutoRepeat = movie->ShowControls = true;
     movie->ActivateMethod = 1;
@@ -112,31 +112,6 @@ TEST_F(LayoutTest, PagesFrameAndAboutBoxAreTidy) {
         EXPECT_TRUE(savePicture(*page->widget(), picturePath(name)));
     }
     close();
-
-    // The frame as the control shows it: the General page edits the real control.
-    CQXMovieCtrl movieCtrl;
-    ComPtr<IDispatch> d = movieCtrl.dispatch();
-    ASSERT_EQ(dispPut(*d, "ActivateMethod", Variant(1)), S_OK);
-    IUnknown* const objects[] = {d.get()};
-    const Guid classes[] = {kClsidGeneralPage, kClsidMovieFilePage};
-    PropertyFrame frame(nullptr, "QX-MOVIE ActiveX Control Properties", objects, classes,
-                        [this](const Guid& clsid, ComPtr<IPropertyPage>& out) -> HRESULT {
-                            if (clsid == kClsidGeneralPage)
-                                out = makeObject<CQXMoviePropPage>(life_);
-                            else
-                                out = makeObject<CQXMoviePropPage2>(life_);
-                            return S_OK;
-                        });
-    frame.show();
-    EXPECT_EQ(frame.tabs()->tabText(0), "General");
-    EXPECT_EQ(frame.tabs()->tabText(1), "MovieFile");
-    QWidget* general = frame.page(0)->widget();
-    EXPECT_TRUE(frame.rect().contains(QRect(general->mapTo(&frame, QPoint()), general->size())));
-    EXPECT_TRUE(savePicture(frame, picturePath("frame")));
-    QTest::mouseClick(control<QRadioButton>(general, 209), Qt::LeftButton, {}, QPoint(6, 6));
-    EXPECT_TRUE(frame.buttons()->button(QDialogButtonBox::Apply)->isEnabled());
-    frame.buttons()->button(QDialogButtonBox::Ok)->click();
-    EXPECT_EQ(movieCtrl.ActivateMethod(), 0);
 
     QXMovieAboutDialog about;
     about.show();

@@ -15,16 +15,6 @@ using namespace qxm::qxmovie;
 using namespace qxm::qxmovie::pagetexts;
 using namespace qxm::qxmovie::testing;
 
-namespace {
-
-class FilePageTest : public PageTest {
-protected:
-    QLineEdit* edit(int id) { return control<QLineEdit>(holder_.get(), id); }
-    ScriptedPrompter prompter_;
-};
-
-} // namespace
-
 TEST_F(FilePageTest, BothPagesHaveALabelAnEditBoxAndABrowseButton) {
     const struct {
         ComPtr<QXMovieFilePage> page;
@@ -83,31 +73,4 @@ TEST_F(FilePageTest, AChosenMovieGoesIntoTheEditBoxAndIsSetOnApply) {
     EXPECT_EQ(prompter_.fileRequests.back().initialPath, "/movies/a long folder name/new clip.mpg");
     EXPECT_EQ(edit(IDC_MOVIEFILE)->text(), "/movies/a long folder name/new clip.mpg");
     EXPECT_EQ(page->isPageDirty(), S_FALSE);
-}
-
-TEST_F(FilePageTest, TypedAndChosenNamesReachTheRealControlUncut) {
-    CQXMovieCtrl movie; // without its window the control keeps the names it is given
-    ComPtr<IDispatch> d = movie.dispatch();
-    ASSERT_EQ(dispPut(*d, "CursorFile", Variant("cursors/old.cur")), S_OK);
-
-    auto cursorPage = makeObject<CQXMoviePropPage3>(life_);
-    open(*cursorPage, {d.get()});
-    EXPECT_EQ(edit(IDC_CURSORFILE)->text(), "cursors/old.cur");
-    prompter_.queueFile("/home/user/cursors/pointer.ani");
-    click(IDC_CURSORFILE_BROWSE);
-    EXPECT_EQ(prompter_.fileRequests.back().title, "Cursor File Select");
-    EXPECT_EQ(prompter_.fileRequests.back().filter, strings::kCursorFilter.text);
-    EXPECT_EQ(movie.CursorFile(), "cursors/old.cur");
-    EXPECT_EQ(cursorPage->apply(), S_OK);
-    EXPECT_EQ(movie.CursorFile(), "/home/user/cursors/pointer.ani");
-
-    auto moviePage = makeObject<CQXMoviePropPage2>(life_);
-    open(*moviePage, {d.get()});
-    std::string path = "/media";
-    while (path.size() < 400)
-        path += "/folder-with-a-rather-long-name";
-    QTest::keyClicks(edit(IDC_MOVIEFILE), QString::fromStdString(path + "/movie.avi"));
-    EXPECT_EQ(moviePage->isPageDirty(), S_OK);
-    EXPECT_EQ(moviePage->apply(), S_OK);
-    EXPECT_EQ(movie.MovieFile(), path + "/movie.avi");
 }

@@ -1,9 +1,11 @@
 #pragma once
-// Shared pieces of the pages' tests: the application, an object with the pages' properties
-// that records every put (and can refuse ActivateMethod), a site recording status changes, a
-// fixture activating a page, and lookups of controls by id.
+// Shared pieces of the pages' tests (and of the module's tests that open the pages on the real
+// control): the application, an object with the pages' properties that records every put (and
+// can refuse ActivateMethod), a site recording status changes, fixtures activating a page, and
+// lookups of controls by id.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QWidget>
 
@@ -15,7 +17,8 @@
 
 #include "platform/component/Dispatch.h"
 #include "platform/hosting/PropertyPages.h"
-#include "player_control/control/CQXMovieCtrl.h"
+#include "platform/prompter/Prompter.h"
+#include "player_control/pages/QXMoviePropPages.h"
 
 namespace qxm::qxmovie::testing {
 
@@ -63,6 +66,26 @@ protected:
     std::unique_ptr<QWidget> holder_;
     ComPtr<RecordingSite> site_ = makeObject<RecordingSite>();
     ComPtr<IPropertyPage> opened_;
+};
+
+// The General page.
+class GeneralPageTest : public PageTest {
+protected:
+    // Checked states of 203, 207, 206, 208, 209, 210.
+    std::vector<bool> states() {
+        std::vector<bool> out;
+        for (int id : {203, 207, 206, 208, 209, 210})
+            out.push_back(control<QAbstractButton>(holder_.get(), id)->isChecked());
+        return out;
+    }
+    ComPtr<CQXMoviePropPage> page_ = makeObject<CQXMoviePropPage>(life_);
+};
+
+// The movie file and cursor file pages, with a scripted prompter for their "..." buttons.
+class FilePageTest : public PageTest {
+protected:
+    QLineEdit* edit(int id) { return control<QLineEdit>(holder_.get(), id); }
+    ScriptedPrompter prompter_;
 };
 
 } // namespace qxm::qxmovie::testing

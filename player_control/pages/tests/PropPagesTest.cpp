@@ -12,22 +12,6 @@ using namespace qxm::qxmovie;
 using namespace qxm::qxmovie::pagetexts;
 using namespace qxm::qxmovie::testing;
 
-namespace {
-
-class GeneralPageTest : public PageTest {
-protected:
-    // Checked states of 203, 207, 206, 208, 209, 210.
-    std::vector<bool> states() {
-        std::vector<bool> out;
-        for (int id : {203, 207, 206, 208, 209, 210})
-            out.push_back(control<QAbstractButton>(holder_.get(), id)->isChecked());
-        return out;
-    }
-    ComPtr<CQXMoviePropPage> page_ = makeObject<CQXMoviePropPage>(life_);
-};
-
-} // namespace
-
 TEST_F(GeneralPageTest, ControlsWithIdsTextsAndGroupsInExchangeOrder) {
     open(*page_, {});
     const struct {
@@ -63,54 +47,6 @@ TEST_F(GeneralPageTest, ControlsWithIdsTextsAndGroupsInExchangeOrder) {
     EXPECT_EQ(page_->widget()->property("dialogId").toInt(), 200);
     EXPECT_EQ(page_->widget()->font().family(), "Arial");
     EXPECT_EQ(page_->widget()->font().pointSize(), 8);
-}
-
-TEST_F(GeneralPageTest, StartsClearedThenShowsTheFirstObjectOfTheRealControl) {
-    open(*page_, {}); // nothing to read: check boxes 0, no activate method
-    EXPECT_EQ(states(), std::vector<bool>(6, false));
-    EXPECT_EQ(page_->exchange().entry(4).number, -1);
-
-    CQXMovieCtrl movie;
-    ComPtr<IDispatch> d = movie.dispatch();
-    for (auto [name, value] : {std::pair{"AutoRepeat", true},
-                               {"ChangeCursor", false},
-                               {"ShowAnchor", true},
-                               {"ShowControls", false}})
-        ASSERT_EQ(dispPut(*d, name, Variant(value)), S_OK);
-    ASSERT_EQ(dispPut(*d, "ActivateMethod", Variant(1)), S_OK);
-    auto other = makeObject<FakeMovie>(); // a second object is not read
-    other->ChangeCursor = true;
-    open(*page_, {d.get(), other.get()});
-    EXPECT_EQ(states(), (std::vector<bool>{true, false, true, false, false, true}));
-    EXPECT_EQ(page_->isPageDirty(), S_FALSE);
-
-    ASSERT_EQ(dispPut(*d, "ActivateMethod", Variant(0)), S_OK);
-    open(*page_, {d.get()});
-    EXPECT_EQ(states(), (std::vector<bool>{true, false, true, false, true, false}));
-}
-
-TEST_F(GeneralPageTest, ApplyPutsOnlyTheChangedPropertiesOnTheRealControl) {
-    CQXMovieCtrl movie;
-    ComPtr<IDispatch> d = movie.dispatch();
-    open(*page_, {d.get()});
-    const bool repeat = movie.AutoRepeat();
-    click(IDC_AUTOREPEAT);
-    click(IDC_DOUBLECLICK);
-    EXPECT_EQ(page_->isPageDirty(), S_OK);
-    EXPECT_EQ(site_->statuses,
-              std::vector<std::uint32_t>(2, PROPPAGESTATUS_DIRTY | PROPPAGESTATUS_VALIDATE));
-    EXPECT_EQ(movie.AutoRepeat(), repeat); // nothing before apply
-
-    // Changed behind the page's back: apply must not write the page's stale values over them.
-    const bool cursor = !movie.ChangeCursor(), anchor = !movie.ShowAnchor();
-    ASSERT_EQ(dispPut(*d, "ChangeCursor", Variant(cursor)), S_OK);
-    ASSERT_EQ(dispPut(*d, "ShowAnchor", Variant(anchor)), S_OK);
-    EXPECT_EQ(page_->apply(), S_OK);
-    EXPECT_EQ(movie.AutoRepeat(), !repeat);
-    EXPECT_EQ(movie.ActivateMethod(), 1);
-    EXPECT_EQ(movie.ChangeCursor(), cursor);
-    EXPECT_EQ(movie.ShowAnchor(), anchor);
-    EXPECT_EQ(page_->isPageDirty(), S_FALSE);
 }
 
 TEST_F(GeneralPageTest, ApplyGoesInExchangeOrderToEveryObjectAndShowsARefusal) {

@@ -8,8 +8,8 @@
 
 #include "ToolTestUtil.h"
 #include "platform/video/FrameSource.h"
+#include "testing/moviegen/MovieGen.h"
 #include "tools/anchor/Publish.h"
-#include "tools/make_movie/MovieGen.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -14,27 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "testing/moviegen/MovieGen.h"
+#include "testing/support/TempFolder.h"
 #include "tools/anchor/Anchors.h"
 #include "tools/anchor/Import.h"
-#include "tools/make_movie/MovieGen.h"
 
 namespace qxm::anchortool::testing {
 
-class TempDir {
+class TempDir : public testsupport::TempFolder {
 public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "qxmanchor-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) std::abort();
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return *this / name; }
     std::string write(const std::string& name, const std::string& content) const {
         std::ofstream(file(name), std::ios::binary) << content;
         return file(name);
@@ -45,9 +34,6 @@ public:
         s << in.rdbuf();
         return s.str();
     }
-
-private:
-    std::string path_;
 };
 
 struct ToolRun {

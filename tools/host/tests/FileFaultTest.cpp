@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/registry/tests/TempRegistry.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 
 #include "editor/anchors/AnchorFile.h"
 #include "platform/registry/tests/TempRegistry.h"
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 namespace fs = std::filesystem;
 using namespace qxm;

@@ -1,9 +1,7 @@
-#include "tools/make_movie/MovieGen.h"
-#include "platform/video/tests/VideoTestSupport.h"
+#include "testing/moviegen/MovieGen.h"
+#include "testing/support/TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -13,7 +11,7 @@
 
 namespace fs = std::filesystem;
 using namespace qxm::moviegen;
-using qxm::video::testing::TempFolder;
+using qxm::testsupport::TempFolder;
 
 namespace {
 
@@ -22,13 +20,6 @@ MovieRecipe smallRecipe(const std::string& kind = "avi-bgr24") {
     s.kind = kind;
     s.frames = 12;
     return s;
-}
-
-int runTool(const std::string& args) {
-    const std::string cmd =
-        std::string(std::getenv("QXM_BIN_DIR")) + "/qxm-make-movie " + args + " >/dev/null 2>&1";
-    const int rc = std::system(cmd.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
 } // namespace
@@ -209,37 +200,4 @@ TEST(Files, WriterFailsCleanlyAndRemovesWhatItStarted) {
     const fs::path out = tmp.path / "m.avi";
     EXPECT_FALSE(writeMovie(out.string(), s, why));
     EXPECT_FALSE(fs::exists(out));
-}
-
-TEST(Tool, WritesMovieAndTruthAndRefusesBadArguments) {
-    TempFolder tmp;
-    const std::string movie = (tmp.path / "m.avi").string();
-    EXPECT_EQ(runTool("--kind avi-mpeg4 --size 96x64 --frames 5 --path curved --speed 1.5 "
-                      "--seed 9 " +
-                      movie),
-              0);
-    EXPECT_GT(fs::file_size(movie), 0u);
-    std::vector<Rect> rects;
-    std::string why;
-    ASSERT_TRUE(readTruth(movie + ".truth", rects, why)) << why;
-    EXPECT_EQ(rects.size(), 5u);
-
-    const std::string truth = (tmp.path / "t.txt").string();
-    EXPECT_EQ(runTool("--frames 3 --truth " + truth + " " + movie), 0);
-    ASSERT_TRUE(readTruth(truth, rects, why)) << why;
-    EXPECT_EQ(rects.size(), 3u);
-
-    EXPECT_EQ(runTool("--help"), 0);
-    EXPECT_EQ(runTool("--list-kinds"), 0);
-    EXPECT_EQ(runTool(""), 2) << "no output";
-    EXPECT_EQ(runTool("--kind nosuch " + movie), 2);
-    EXPECT_EQ(runTool("--size 160 " + movie), 2);
-    EXPECT_EQ(runTool("--frames x " + movie), 2);
-    EXPECT_EQ(runTool("--path zigzag " + movie), 2);
-    EXPECT_EQ(runTool("--bogus " + movie), 2);
-    EXPECT_EQ(runTool(movie + " " + movie), 2);
-    EXPECT_EQ(runTool((tmp.path / "missing/m.avi").string()), 1);
-    if (!kindAvailable("mov-h264")) {
-        EXPECT_EQ(runTool("--kind mov-h264 " + (tmp.path / "h.mov").string()), 3);
-    }
 }

@@ -1,4 +1,4 @@
-#include "tools/make_movie/MovieGen.h"
+#include "testing/moviegen/MovieGen.h"
 
 #include "platform/video/AvHandles.h"
 
@@ -256,9 +256,9 @@ private:
         rc = av_frame_get_buffer(frame_.get(), 0);
         if (rc < 0) return fail(error, "out of memory");
         if (setup_.pixfmt != AV_PIX_FMT_BGR24 && setup_.pixfmt != AV_PIX_FMT_PAL8) {
-            sws_.reset(sws_getContext(recipe_.width, recipe_.height, AV_PIX_FMT_BGR24, recipe_.width,
-                                      recipe_.height, setup_.pixfmt, SWS_BICUBIC, nullptr, nullptr,
-                                      nullptr));
+            sws_.reset(sws_getContext(recipe_.width, recipe_.height, AV_PIX_FMT_BGR24,
+                                      recipe_.width, recipe_.height, setup_.pixfmt, SWS_BICUBIC,
+                                      nullptr, nullptr, nullptr));
             if (!sws_) return fail(error, "cannot set up colour conversion");
         }
         return true;
@@ -468,7 +468,8 @@ bool validate(const MovieRecipe& movieRecipe, std::string& error) {
         error = "unknown kind: " + movieRecipe.kind;
         return false;
     }
-    if (movieRecipe.width < 4 * kBarcodeCells || movieRecipe.width > 4096 || movieRecipe.width % 2) {
+    if (movieRecipe.width < 4 * kBarcodeCells || movieRecipe.width > 4096 ||
+        movieRecipe.width % 2) {
         error = "width must be even and between 72 and 4096";
         return false;
     }
@@ -506,8 +507,8 @@ bool validate(const MovieRecipe& movieRecipe, std::string& error) {
     }
     const bool mpeg =
         setup->codec == AV_CODEC_ID_MPEG1VIDEO || setup->codec == AV_CODEC_ID_MPEG2VIDEO;
-    if (mpeg ? !(movieRecipe.fps == 24 || movieRecipe.fps == 25 || movieRecipe.fps == 30 || movieRecipe.fps == 50 ||
-                 movieRecipe.fps == 60)
+    if (mpeg ? !(movieRecipe.fps == 24 || movieRecipe.fps == 25 || movieRecipe.fps == 30 ||
+                 movieRecipe.fps == 50 || movieRecipe.fps == 60)
              : (movieRecipe.fps < 1 || movieRecipe.fps > 120)) {
         error = mpeg ? "MPEG kinds need a frame rate of 24, 25, 30, 50 or 60"
                      : "frame rate must be between 1 and 120";
@@ -668,9 +669,10 @@ bool writeTruth(const std::string& path, const MovieRecipe& movieRecipe, std::st
         error = "cannot create " + path;
         return false;
     }
-    out << "# qxm-make-movie truth: kind " << movieRecipe.kind << ", " << movieRecipe.width << "x" << movieRecipe.height
-        << ", " << movieRecipe.frames << " frames, path " << pathName(movieRecipe.path) << ", speed "
-        << movieRecipe.speed << ", seed " << movieRecipe.seed << "\n";
+    out << "# qxm-make-movie truth: kind " << movieRecipe.kind << ", " << movieRecipe.width << "x"
+        << movieRecipe.height << ", " << movieRecipe.frames << " frames, path "
+        << pathName(movieRecipe.path) << ", speed " << movieRecipe.speed << ", seed "
+        << movieRecipe.seed << "\n";
     out << "# frame left top right bottom (right and bottom exclusive, clipped to the picture)\n";
     for (int n = 0; n < movieRecipe.frames; ++n) {
         const Rect r = visibleRect(movieRecipe, n);
