@@ -2,38 +2,6 @@
 
 namespace qxm {
 
-std::string_view backslashEscape(char c) {
-    switch (c) {
-    case '"':
-        return "\\\"";
-    case '\\':
-        return "\\\\";
-    case '\n':
-        return "\\n";
-    case '\r':
-        return "\\r";
-    case '\t':
-        return "\\t";
-    default:
-        return {};
-    }
-}
-
-std::string_view markupEntity(char c) {
-    switch (c) {
-    case '&':
-        return "&amp;";
-    case '<':
-        return "&lt;";
-    case '>':
-        return "&gt;";
-    case '"':
-        return "&quot;";
-    default:
-        return {};
-    }
-}
-
 std::string quoteText(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
