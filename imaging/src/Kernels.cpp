@@ -26,9 +26,37 @@ void crossRowScalar(const int16_t* img, std::ptrdiff_t stride, const int16_t* co
     }
 }
 
+void summedRowScalar(const int16_t* p, const uint32_t* up1, const uint32_t* up2, int n,
+                     uint32_t* out1, uint32_t* out2) {
+    uint32_t a = 0, b = 0;
+    out1[0] = 0;
+    out2[0] = 0;
+    for (int c = 0; c < n; ++c) {
+        const uint32_t v = uint32_t(p[c]);
+        a += v;
+        b += v * v;
+        out1[c + 1] = up1[c + 1] + a;
+        out2[c + 1] = up2[c + 1] + b;
+    }
+}
+
 #if QXM_IMLIB_X86
 
 namespace {
+
+// Inclusive prefix sums of eight 32-bit lanes, plus `carry` (every lane holds the same value).
+__attribute__((target("avx2"))) inline __m256i prefix8(__m256i x, __m256i carry) {
+    x = _mm256_add_epi32(x, _mm256_slli_si256(x, 4));
+    x = _mm256_add_epi32(x, _mm256_slli_si256(x, 8));
+    // The low half's total into every lane of the high half.
+    const __m256i low = _mm256_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 3, 3));
+    x = _mm256_add_epi32(x, _mm256_permute2x128_si256(low, low, 0x08));
+    return _mm256_add_epi32(x, carry);
+}
+
+__attribute__((target("avx2"))) inline __m256i lastLane(__m256i x) {
+    return _mm256_permutevar8x32_epi32(x, _mm256_set1_epi32(7));
+}
 
 // Rows summed in 32-bit lanes before the lanes are folded (in 32 bits) and added in 64 bits:
 // a chunk's rows * taps products of at most 255 * 255 stay below 2^31 together.
@@ -111,6 +139,58 @@ __attribute__((target("avx2"))) inline void avx2Block(const int16_t* img, std::p
         out[j] = t[j];
 }
 
+// Two rows of windows, P consecutive positions in each: every model chunk is loaded once for
+// all 2 * P windows.
+template <int P>
+__attribute__((target("avx2"))) inline void avx2Block2(const int16_t* img, std::ptrdiff_t stride,
+                                                       const int16_t* coef, int rows, int taps,
+                                                       int chunk, int64_t* out0, int64_t* out1) {
+    int64_t t0[P] = {}, t1[P] = {};
+    for (int r0 = 0; r0 < rows; r0 += chunk) {
+        const int r1 = r0 + chunk < rows ? r0 + chunk : rows;
+        __m256i a[P], b[P];
+#pragma GCC unroll 8
+        for (int j = 0; j < P; ++j)
+            a[j] = b[j] = _mm256_setzero_si256();
+        for (int r = r0; r < r1; ++r) {
+            const int16_t* p = img + r * stride;
+            const int16_t* q = p + stride;
+            const int16_t* c = coef + std::ptrdiff_t(r) * taps;
+            for (int k = 0; k < taps; k += 16) {
+                const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + k));
+#pragma GCC unroll 8
+                for (int j = 0; j < P; ++j) {
+                    a[j] = _mm256_add_epi32(
+                        a[j],
+                        _mm256_madd_epi16(
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k + j)), m));
+                    b[j] = _mm256_add_epi32(
+                        b[j],
+                        _mm256_madd_epi16(
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + k + j)), m));
+                }
+            }
+        }
+#pragma GCC unroll 8
+        for (int j = 0; j < P; ++j) {
+            t0[j] += fold256(a[j]);
+            t1[j] += fold256(b[j]);
+        }
+    }
+    for (int j = 0; j < P; ++j) {
+        out0[j] = t0[j];
+        out1[j] = t1[j];
+    }
+}
+
+template <int P> struct Avx2Block2 {
+    __attribute__((target("avx2"))) static void run(const int16_t* img, std::ptrdiff_t stride,
+                                                    const int16_t* coef, int rows, int taps,
+                                                    int chunk, int64_t* out0, int64_t* out1) {
+        avx2Block2<P>(img, stride, coef, rows, taps, chunk, out0, out1);
+    }
+};
+
 // Runs of eight positions, then one block of exactly the positions left.
 template <template <int> class Block>
 inline void blocks(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
@@ -167,10 +247,69 @@ void crossRowSse2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef
     blocks<Sse2Block>(img, stride, coef, rows, taps, n, rowChunk(taps), out);
 }
 
+// Six positions in two rows keep twelve accumulators, the model chunk and a product in the
+// sixteen vector registers.
+__attribute__((target("avx2"))) void crossRow2Avx2(const int16_t* img, std::ptrdiff_t stride,
+                                                   const int16_t* coef, int rows, int taps, int n,
+                                                   int64_t* out0, int64_t* out1) {
+    const int chunk = rowChunk(taps);
+    int i = 0;
+    for (; i + 6 <= n; i += 6)
+        Avx2Block2<6>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
+    switch (n - i) {
+    case 5:
+        Avx2Block2<5>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
+        break;
+    case 4:
+        Avx2Block2<4>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
+        break;
+    case 3:
+        Avx2Block2<3>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
+        break;
+    case 2:
+        Avx2Block2<2>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
+        break;
+    case 1:
+        Avx2Block2<1>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
+        break;
+    default:
+        break;
+    }
+}
+
 __attribute__((target("avx2"))) void crossRowAvx2(const int16_t* img, std::ptrdiff_t stride,
                                                   const int16_t* coef, int rows, int taps, int n,
                                                   int64_t* out) {
     blocks<Avx2Block>(img, stride, coef, rows, taps, n, rowChunk(taps), out);
+}
+
+__attribute__((target("avx2"))) void summedRowAvx2(const int16_t* p, const uint32_t* up1,
+                                                   const uint32_t* up2, int n, uint32_t* out1,
+                                                   uint32_t* out2) {
+    out1[0] = 0;
+    out2[0] = 0;
+    __m256i c1 = _mm256_setzero_si256(), c2 = _mm256_setzero_si256();
+    int c = 0;
+    for (; c + 8 <= n; c += 8) {
+        const __m256i v =
+            _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c)));
+        const __m256i s1 = prefix8(v, c1);
+        const __m256i s2 = prefix8(_mm256_mullo_epi32(v, v), c2);
+        c1 = lastLane(s1);
+        c2 = lastLane(s2);
+        const __m256i u1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up1 + c + 1));
+        const __m256i u2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up2 + c + 1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out1 + c + 1), _mm256_add_epi32(u1, s1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out2 + c + 1), _mm256_add_epi32(u2, s2));
+    }
+    uint32_t a = uint32_t(_mm256_cvtsi256_si32(c1)), b = uint32_t(_mm256_cvtsi256_si32(c2));
+    for (; c < n; ++c) {
+        const uint32_t v = uint32_t(p[c]);
+        a += v;
+        b += v * v;
+        out1[c + 1] = up1[c + 1] + a;
+        out2[c + 1] = up2[c + 1] + b;
+    }
 }
 
 bool cpuHasAvx2() {
@@ -206,6 +345,35 @@ CrossRowFn chooseCrossRow(const char* named, bool hasAvx2, std::string& why) {
 #endif
     why = "QXM_IMLIB_KERNEL=" + name + " is none of scalar, sse2, avx2";
     return fastest;
+}
+
+namespace {
+
+template <CrossRowFn F>
+void twice(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows, int taps,
+           int n, int64_t* out0, int64_t* out1) {
+    F(img, stride, coef, rows, taps, n, out0);
+    F(img + stride, stride, coef, rows, taps, n, out1);
+}
+
+} // namespace
+
+CrossRow2Fn crossRow2For(CrossRowFn kernel) {
+#if QXM_IMLIB_X86
+    if (kernel == crossRowAvx2) return crossRow2Avx2;
+    if (kernel == crossRowSse2) return twice<crossRowSse2>;
+#endif
+    if (kernel == crossRowScalar) return twice<crossRowScalar>;
+    return nullptr;
+}
+
+SummedRowFn summedRowFor(CrossRowFn kernel) {
+#if QXM_IMLIB_X86
+    if (kernel == crossRowAvx2) return summedRowAvx2;
+#else
+    (void)kernel;
+#endif
+    return summedRowScalar;
 }
 
 CrossRowFn crossRow() {

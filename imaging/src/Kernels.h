@@ -31,6 +31,34 @@ void crossRowAvx2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef
 bool cpuHasAvx2();
 #endif
 
+// The same for two rows of windows at once: out0 for the windows whose top row is `img`,
+// out1 for those one row further down; every image row from img to the last one read by the
+// second row of windows must be readable as above.
+using CrossRow2Fn = void (*)(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef,
+                             int rows, int taps, int n, int64_t* out0, int64_t* out1);
+#if defined(__x86_64__) || defined(__i386__)
+void crossRow2Avx2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
+                   int taps, int n, int64_t* out0, int64_t* out1);
+#endif
+// The two-row routine that goes with a cross-sum kernel: AVX2's loads each model row once for
+// both rows of windows, the others run the kernel twice.
+CrossRow2Fn crossRow2For(CrossRowFn kernel);
+
+// One row of a pair of summed-area tables: for c in [0, n), out1[c + 1] = up1[c + 1] + the sum
+// of p[0..c], out2 likewise with the squares, modulo 2^32; out1[0] = out2[0] = 0. Pixel
+// values are 0..255.
+using SummedRowFn = void (*)(const int16_t* p, const uint32_t* up1, const uint32_t* up2, int n,
+                             uint32_t* out1, uint32_t* out2);
+
+void summedRowScalar(const int16_t* p, const uint32_t* up1, const uint32_t* up2, int n,
+                     uint32_t* out1, uint32_t* out2);
+#if defined(__x86_64__) || defined(__i386__)
+void summedRowAvx2(const int16_t* p, const uint32_t* up1, const uint32_t* up2, int n,
+                   uint32_t* out1, uint32_t* out2);
+#endif
+// The summed-row routine that goes with a cross-sum kernel (the vector one with AVX2).
+SummedRowFn summedRowFor(CrossRowFn kernel);
+
 // The kernel of every search, chosen once: the one named by the environment variable
 // QXM_IMLIB_KERNEL ("scalar", "sse2" or "avx2", in any case) if this processor runs it, else
 // the fastest it runs. A name that is not taken is reported on stderr.

@@ -10,8 +10,12 @@ namespace qxm::imlib {
 
 namespace {
 
-// Models of at least this many pixels at the bottom level are scored with bounds.
+// Models of at least this many pixels at the bottom level are scored with bounds; the square
+// sums of larger ones than kBoundedAreaMax could overflow the 32-bit summed-area tables.
 constexpr int32_t kBoundedArea = 64 * 64;
+constexpr int32_t kBoundedAreaMax = 256 * 256;
+// Room for the row bands of the bounded scores (at most 5).
+constexpr std::size_t kBands = 8;
 
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
@@ -27,20 +31,6 @@ void addColumns(const int16_t* p, int32_t* s1, int32_t* s2, int32_t n) {
         s1[u] += v;
         s2[u] += v * v;
     }
-}
-
-// Sum and square sum of n patch pixels.
-#if QXM_IMLIB_X86
-__attribute__((target_clones("avx2", "default")))
-#endif
-void segmentSums(const int16_t* p, int32_t n, int32_t& sum, int32_t& squares) {
-    int32_t a = 0, b = 0;
-    for (int32_t c = 0; c < n; ++c) {
-        a += p[c];
-        b += p[c] * p[c];
-    }
-    sum = a;
-    squares = b;
 }
 
 // The same when the window moves down a row: add row `in`, take row `out` away.
@@ -108,6 +98,7 @@ void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny) 
 Matcher::Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
                  CrossRowFn kernel)
     : model_(model), image_(image), params_(params), hits_(hits), kernel_(kernel),
+      crossRow2_(crossRow2For(kernel)), summedRow_(summedRowFor(kernel)),
       step_(params.secondPixel != 0 ? 2 : 1) {}
 
 const Matcher::ModelLevel& Matcher::modelLevel(int L) {
@@ -151,133 +142,140 @@ const Matcher::ModelLevel& Matcher::modelLevel(int L) {
     return m;
 }
 
-void Matcher::boundedScores(int L, const ModelLevel& m, const int16_t* patch, int32_t stride,
-                            int32_t nx, int32_t ny, double bar, double* scores) {
+void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, int32_t nx,
+                            int32_t ny, double bar, double* scores) {
     Scratch& s = scratch_[std::size_t(L)];
     const std::size_t count = std::size_t(nx) * std::size_t(ny);
     const std::size_t cols = std::size_t(nx);
-    const int32_t th = ny + m.mh - 1;
-    // Sums of pixels and squares of every window row segment (patch row t, columns u to
-    // u + mw - 1; outside the image the patch holds 0), summed down the rows: the sums of
-    // any band of a window's rows are differences of two entries.
-    s.down1.resize((std::size_t(th) + 1) * cols);
-    s.down2.resize((std::size_t(th) + 1) * cols);
-    std::fill(s.down1.begin(), s.down1.begin() + std::ptrdiff_t(cols), 0);
-    std::fill(s.down2.begin(), s.down2.begin() + std::ptrdiff_t(cols), 0);
-    for (int32_t t = 0; t < th; ++t) {
-        const int16_t* p = patch + std::ptrdiff_t(t) * stride;
-        int32_t r1 = 0, r2 = 0;
-        segmentSums(p, m.mw, r1, r2);
-        const int64_t* up1 = s.down1.data() + std::size_t(t) * cols;
-        const int64_t* up2 = s.down2.data() + std::size_t(t) * cols;
-        int64_t* out1 = s.down1.data() + std::size_t(t + 1) * cols;
-        int64_t* out2 = s.down2.data() + std::size_t(t + 1) * cols;
-        out1[0] = up1[0] + r1;
-        out2[0] = up2[0] + r2;
-        for (int32_t u = 1; u < nx; ++u) {
-            const int32_t in = p[u + m.mw - 1], gone = p[u - 1];
-            r1 += in - gone;
-            r2 += in * in - gone * gone;
-            out1[u] = up1[u] + r1;
-            out2[u] = up2[u] + r2;
-        }
-    }
-    // Sums over rows [v + a, v + b) of window (u, v).
-    const int64_t* down1 = s.down1.data();
-    const int64_t* down2 = s.down2.data();
+    int32_t stride = 0;
+    const int16_t* patch = levelPixels(L, m, xs, ys, stride);
+    const LevelPixels& pixels = levelCopy(L, m);
+    const LevelSums& sums = levelSums(L, m);
+    // Sums over rows [v + a, v + b) of window (u, v): four entries of each table (outside the
+    // image the copy holds 0).
+    const std::ptrdiff_t ss = sums.stride;
+    const uint32_t* base1 = sums.s1.get() + std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
+    const uint32_t* base2 = sums.s2.get() + std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
+    const int32_t mw = m.mw;
     auto band = [&](std::size_t u, int32_t v, int32_t a, int32_t b, double& a1, double& a2) {
-        const std::size_t hi = std::size_t(v + b) * cols + u, lo = std::size_t(v + a) * cols + u;
-        a1 = double(down1[hi] - down1[lo]);
-        a2 = double(down2[hi] - down2[lo]);
+        const std::ptrdiff_t hi = std::ptrdiff_t(v + b) * ss + std::ptrdiff_t(u);
+        const std::ptrdiff_t lo = std::ptrdiff_t(v + a) * ss + std::ptrdiff_t(u);
+        a1 = double(uint32_t(base1[hi + mw] - base1[hi] - base1[lo + mw] + base1[lo]));
+        a2 = double(uint32_t(base2[hi + mw] - base2[hi] - base2[lo + mw] + base2[lo]));
     };
     s.partial.assign(count, 0);
     s.alive.assign(count, 1);
     std::vector<int64_t>& tmp = s.cross;
     const double n = m.n, sm = m.sm, vm = m.vm;
-    // The cross sums row band by row band; after each band, a window whose score cannot pass
-    // `bar` even if the rows still to come matched as well as they possibly can is given
+    // The cross sums run row band by row band; after each band, a window whose score cannot
+    // pass `bar` even if the rows still to come matched as well as they possibly can is given
     // up.
     const int32_t step = std::max<int32_t>(8, m.mh / 4);
-    for (int32_t k0 = 0; k0 < m.mh;) {
-        const int32_t k1 = std::min(k0 + step, m.mh);
-        bool any = false;
-        for (int32_t v = 0; v < ny; ++v) {
-            const std::size_t row = std::size_t(v) * cols;
-            int32_t u0 = nx, u1 = -1;
-            for (int32_t u = 0; u < nx; ++u)
-                if (s.alive[row + std::size_t(u)]) {
-                    u0 = std::min(u0, u);
-                    u1 = u;
-                }
-            if (u1 < 0) continue;
-            any = true;
-            kernel_(patch + std::ptrdiff_t(v + k0) * stride + u0, stride,
-                    m.coef.data() + std::size_t(k0) * std::size_t(m.taps), k1 - k0, m.taps,
-                    u1 - u0 + 1, tmp.data());
-            for (int32_t u = u0; u <= u1; ++u)
-                s.partial[row + std::size_t(u)] += tmp[std::size_t(u - u0)];
-        }
-        if (!any) break;
-        k0 = k1;
-        if (k0 >= m.mh) break;
-        // Rows k0 .. mh - 1 still to come, in the bands still to come.
-        // For a part of nr pixels (outside the image 0) with sums a, aa of the image and b, bb
-        // of the model, Cauchy-Schwarz on the centred values gives
-        //     sum I*M <= a*b/nr + sqrt((aa - a*a/nr) * (bb - b*b/nr)).
-        // Every rounding is covered by a margin: the variances get 1e-12 of the square sum
-        // and 1 on top, the sum of the parts 1e-9 of itself and 1.
-        std::array<double, 8> pInr, pMb, pVarM; // at most 5 bands
-        int32_t parts = 0;
-        for (int32_t a = k0; a < m.mh; a += step, ++parts) {
-            const int32_t b = std::min(a + step, m.mh);
-            const double inr = 1.0 / (double(b - a) * double(m.mw));
-            const double mb = m.rest1[std::size_t(a)] - m.rest1[std::size_t(b)];
-            const double mbb = m.rest2[std::size_t(a)] - m.rest2[std::size_t(b)];
-            pInr[std::size_t(parts)] = inr;
-            pMb[std::size_t(parts)] = mb;
-            pVarM[std::size_t(parts)] = std::max(mbb - mb * mb * inr, 0.0) + 1e-12 * mbb + 1.0;
-        }
-        for (int32_t v = 0; v < ny; ++v)
-            for (int32_t u = 0; u < nx; ++u) {
-                const std::size_t i = std::size_t(v) * cols + std::size_t(u);
-                if (!s.alive[i]) continue;
-                double rest = 0.0;
-                for (int32_t j = 0, a = k0; j < parts; ++j, a += step) {
-                    double ib = 0, ibb = 0;
-                    band(std::size_t(u), v, a, std::min(a + step, m.mh), ib, ibb);
-                    const double inr = pInr[std::size_t(j)];
-                    const double varI = std::max(ibb - ib * ib * inr, 0.0) + 1e-12 * ibb + 1.0;
-                    rest +=
-                        ib * pMb[std::size_t(j)] * inr + std::sqrt(varI * pVarM[std::size_t(j)]);
-                }
-                const double u2 = (double(s.partial[i]) + rest) * (1.0 + 1e-9) + 1.0;
-                double sx = 0, sxx = 0;
-                band(std::size_t(u), v, 0, m.mh, sx, sxx);
-                const double vi = std::fabs(n * sxx - sx * sx);
-                // Above the d the score is computed from, its rounding included.
-                const double dub = (n * u2 - sx * sm) + 1e-9 * (n * u2 + std::fabs(sx * sm)) + 1.0;
-                // Then the computed score is at most dub^2 / (vm * vi) * 100 (rounding
-                // included), which is below `bar`.
-                if (vi == 0.0 || dub <= 0.0 || dub * dub * 100.0 <= bar * (vm * vi) * (1.0 - 1e-9))
-                    s.alive[i] = 0;
-            }
+    const int32_t bands = (m.mh + step - 1) / step; // at most 5, below kBands
+    // What the rows of band j can add at most to a window's cross sum. For a part of nr
+    // pixels (outside the image 0) with sums a, aa of the image and b, bb of the model,
+    // Cauchy-Schwarz on the centred values gives
+    //     sum I*M <= a*b/nr + sqrt((aa - a*a/nr) * (bb - b*b/nr)).
+    // Every rounding is covered by a margin: the variances get 1e-12 of the square sum and 1
+    // on top, the sum of the parts 1e-9 of itself and 1.
+    std::array<double, kBands> pInr{}, pMb{}, pVarM{};
+    for (int32_t j = 1; j < bands; ++j) {
+        const int32_t a = j * step, b = std::min(a + step, m.mh);
+        const double inr = 1.0 / (double(b - a) * double(m.mw));
+        const double mb = m.rest1[std::size_t(a)] - m.rest1[std::size_t(b)];
+        const double mbb = m.rest2[std::size_t(a)] - m.rest2[std::size_t(b)];
+        pInr[std::size_t(j)] = inr;
+        pMb[std::size_t(j)] = mb;
+        pVarM[std::size_t(j)] = std::max(mbb - mb * mb * inr, 0.0) + 1e-12 * mbb + 1.0;
     }
+    // Per window: its sum and variance term, and the bound of the rows from band j on
+    // (rest[i * kBands + j]).
+    s.wsum.resize(count);
+    s.wvar.resize(count);
+    s.rest.resize(count * kBands);
     for (int32_t v = 0; v < ny; ++v)
         for (int32_t u = 0; u < nx; ++u) {
             const std::size_t i = std::size_t(v) * cols + std::size_t(u);
-            double score = 0.0;
-            if (s.alive[i]) {
-                double sx = 0, sxx = 0;
-                band(std::size_t(u), v, 0, m.mh, sx, sxx);
-                const double sxm = double(s.partial[i]);
-                const double vi = std::fabs(n * sxx - sx * sx);
-                if (vi != 0.0) {
-                    const double d = n * sxm - sx * sm;
-                    if (d > 0.0) score = d * d / (vm * vi) * 100.0;
-                }
+            double sx = 0, sxx = 0;
+            band(std::size_t(u), v, 0, m.mh, sx, sxx);
+            s.wsum[i] = sx;
+            s.wvar[i] = std::fabs(n * sxx - sx * sx);
+            double* rest = s.rest.data() + i * kBands;
+            rest[bands] = 0.0;
+            for (int32_t j = bands - 1; j >= 1; --j) {
+                double ib = 0, ibb = 0;
+                band(std::size_t(u), v, j * step, std::min((j + 1) * step, m.mh), ib, ibb);
+                const double inr = pInr[std::size_t(j)];
+                const double varI = std::max(ibb - ib * ib * inr, 0.0) + 1e-12 * ibb + 1.0;
+                rest[j] = rest[j + 1] + ib * pMb[std::size_t(j)] * inr +
+                          std::sqrt(varI * pVarM[std::size_t(j)]);
             }
-            scores[i] = score;
         }
+    for (int32_t j = 0; j < bands; ++j) {
+        const int32_t k0 = j * step, k1 = std::min(k0 + step, m.mh);
+        // The alive windows of each row lie in [u0, u1]; two rows with any are done together.
+        bool any = false;
+        auto aliveRun = [&](int32_t v, int32_t& u0, int32_t& u1) {
+            const uint8_t* alive = s.alive.data() + std::size_t(v) * cols;
+            u0 = nx;
+            u1 = -1;
+            for (int32_t u = 0; u < nx; ++u)
+                if (alive[u]) {
+                    u0 = std::min(u0, u);
+                    u1 = u;
+                }
+            return u1 >= 0;
+        };
+        const int16_t* modelRows = m.coef.data() + std::size_t(k0) * std::size_t(m.taps);
+        for (int32_t v = 0; v < ny; ++v) {
+            int32_t u0, u1;
+            if (!aliveRun(v, u0, u1)) continue;
+            any = true;
+            int32_t w0, w1;
+            const bool pair = crossRow2_ != nullptr && v + 1 < ny && aliveRun(v + 1, w0, w1);
+            if (pair) {
+                u0 = std::min(u0, w0);
+                u1 = std::max(u1, w1);
+                crossRow2_(patch + std::ptrdiff_t(v + k0) * stride + u0, stride, modelRows, k1 - k0,
+                           m.taps, u1 - u0 + 1, tmp.data(), s.crossOdd.data());
+            } else {
+                kernel_(patch + std::ptrdiff_t(v + k0) * stride + u0, stride, modelRows, k1 - k0,
+                        m.taps, u1 - u0 + 1, tmp.data());
+            }
+            int64_t* partial = s.partial.data() + std::size_t(v) * cols;
+            for (int32_t u = u0; u <= u1; ++u)
+                partial[u] += tmp[std::size_t(u - u0)];
+            if (pair) {
+                partial += cols;
+                for (int32_t u = u0; u <= u1; ++u)
+                    partial[u] += s.crossOdd[std::size_t(u - u0)];
+                ++v;
+            }
+        }
+        if (!any || j + 1 == bands) break;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!s.alive[i]) continue;
+            const double u2 =
+                (double(s.partial[i]) + s.rest[i * kBands + std::size_t(j) + 1]) * (1.0 + 1e-9) +
+                1.0;
+            const double sx = s.wsum[i], vi = s.wvar[i];
+            // Above the d the score is computed from, its rounding included.
+            const double dub = (n * u2 - sx * sm) + 1e-9 * (n * u2 + std::fabs(sx * sm)) + 1.0;
+            // Then the computed score is at most dub^2 / (vm * vi) * 100 (rounding
+            // included), which is below `bar`.
+            if (vi == 0.0 || dub <= 0.0 || dub * dub * 100.0 <= bar * (vm * vi) * (1.0 - 1e-9))
+                s.alive[i] = 0;
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        double score = 0.0;
+        const double vi = s.wvar[i];
+        if (s.alive[i] && vi != 0.0) {
+            const double d = n * double(s.partial[i]) - s.wsum[i] * sm;
+            if (d > 0.0) score = d * d / (vm * vi) * 100.0;
+        }
+        scores[i] = score;
+    }
 }
 
 // Second-pixel sampling: splits the tw x th pixels from `patch` into even and odd column
@@ -296,8 +294,7 @@ void Matcher::splitColumns(int L, const int16_t* patch, int32_t stride, int32_t 
     }
 }
 
-const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y,
-                                    int32_t& stride) {
+const Matcher::LevelPixels& Matcher::levelCopy(int L, const ModelLevel& m) {
     LevelPixels& c = levels_[std::size_t(L)];
     if (!c.ready) {
         const Buffer& img = *image_.level(L);
@@ -309,7 +306,9 @@ const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32
         const int32_t x1 = int32_t(a.x + a.w) + (m.mw - 1 - hw) + m.taps + 2 * kTapBlock;
         const int32_t y1 = int32_t(a.y + a.h) + (m.mh - 1 - hh);
         c.stride = roundUp(x1 - c.x0, kTapBlock);
+        c.cols = int32_t(a.x + a.w) + (m.mw - 1 - hw) - c.x0;
         const int32_t rows = y1 - c.y0;
+        c.rows = rows;
         // Every element is written below.
         c.pixels =
             std::make_unique_for_overwrite<int16_t[]>(std::size_t(rows) * std::size_t(c.stride));
@@ -330,8 +329,34 @@ const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32
         }
         c.ready = true;
     }
+    return c;
+}
+
+const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y,
+                                    int32_t& stride) {
+    const LevelPixels& c = levelCopy(L, m);
     stride = c.stride;
     return c.pixels.get() + std::ptrdiff_t(y - c.y0) * c.stride + (x - c.x0);
+}
+
+const Matcher::LevelSums& Matcher::levelSums(int L, const ModelLevel& m) {
+    LevelSums& t = sums_[std::size_t(L)];
+    if (t.ready) return t;
+    const LevelPixels& c = levelCopy(L, m);
+    const int16_t* pixels = c.pixels.get();
+    t.stride = c.cols + 1;
+    const std::size_t size = (std::size_t(c.rows) + 1) * std::size_t(t.stride);
+    t.s1 = std::make_unique_for_overwrite<uint32_t[]>(size);
+    t.s2 = std::make_unique_for_overwrite<uint32_t[]>(size);
+    std::fill(t.s1.get(), t.s1.get() + t.stride, 0u);
+    std::fill(t.s2.get(), t.s2.get() + t.stride, 0u);
+    for (int32_t r = 0; r < c.rows; ++r) {
+        const std::ptrdiff_t up = std::ptrdiff_t(r) * t.stride;
+        summedRow_(pixels + std::ptrdiff_t(r) * c.stride, t.s1.get() + up, t.s2.get() + up, c.cols,
+                   t.s1.get() + up + t.stride, t.s2.get() + up + t.stride);
+    }
+    t.ready = true;
+    return t;
 }
 
 int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {
@@ -386,14 +411,16 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     const int32_t cw = std::min(tw, nx + 2), ch = std::min(th, ny + 2);
     s.table.assign(std::size_t(cw) * std::size_t(ch), 0.0);
     s.cross.resize(std::size_t(nx));
+    s.crossOdd.resize(std::size_t(nx));
     const double certainty = params_.certainty, acceptance = params_.accept;
     // Only large models gain more from giving up hopeless windows early than the bounds cost.
-    if (L == bottom && step_ == 1 && hits_.full() && m.mw * m.mh >= kBoundedArea) {
+    if (L == bottom && step_ == 1 && hits_.full() && m.mw * m.mh >= kBoundedArea &&
+        m.mw * m.mh <= kBoundedAreaMax) {
         s.scores.resize(std::size_t(nx) * std::size_t(ny));
         // A window below the lowest kept hit cannot enter the list, one below the acceptance
         // not even the table; none of them may reach the certainty, which ends the level.
         const double bar = std::min(std::max(hits_.lowest(), acceptance), certainty);
-        boundedScores(L, m, patch, stride, nx, ny, bar, s.scores.data());
+        boundedScores(L, m, xs, ys, nx, ny, bar, s.scores.data());
         for (int32_t v = 0; v < ny; ++v) {
             double* tableRow = s.table.data() + std::size_t(v) * std::size_t(cw);
             for (int32_t u = 0; u < nx; ++u) {
@@ -408,7 +435,6 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     s.s2.assign(std::size_t(tw), 0);
     s.q1.assign(std::size_t(tw) + 2, 0);
     s.q2.assign(std::size_t(tw) + 2, 0);
-    s.crossOdd.resize(std::size_t(nx));
 
     auto patchRow = [&](int32_t t) { return patch + std::ptrdiff_t(t) * stride; };
     for (int32_t t = 0; t < m.mh - 1; ++t)

@@ -63,15 +63,24 @@ private:
     // the kernels' reads past a window; built once per level and search.
     struct LevelPixels {
         bool ready = false;
-        int32_t x0 = 0, y0 = 0, stride = 0;
+        int32_t x0 = 0, y0 = 0, stride = 0, cols = 0, rows = 0;
         std::unique_ptr<int16_t[]> pixels;
+    };
+    // Summed-area tables of the level copy's first `cols` columns: entry (t, c) holds the sum
+    // of the pixels (and of their squares) in rows < t and columns < c, modulo 2^32. A
+    // rectangle's sums are four entries apart, exact as long as the true sum is below 2^32.
+    struct LevelSums {
+        bool ready = false;
+        int32_t stride = 0;
+        std::unique_ptr<uint32_t[]> s1, s2;
     };
     struct Scratch {
         std::vector<int16_t> even, odd;
         std::vector<int32_t> s1, s2;
         std::vector<int64_t> q1, q2, cross, crossOdd;
         std::vector<double> table, scores;
-        std::vector<int64_t> partial, down1, down2, wsum, wsq;
+        std::vector<int64_t> partial;
+        std::vector<double> wsum, wvar, rest;
         std::vector<uint8_t> alive;
     };
 
@@ -79,14 +88,18 @@ private:
     // Non-maximum suppression of the level's table and the refinement or hits of its peaks.
     int32_t finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
                         int32_t cw, int32_t tw, int32_t th, double hwd, double hhd);
-    // Scores of the nx x ny windows whose top-left corner is `patch` (rows `stride` apart) at
-    // the bottom level when the hit list is full: a window whose score is provably below
-    // `bar` gets 0 instead of its score. With `bar` at most the larger of the lowest kept hit
-    // and the acceptance, and at most the certainty, such a window could neither enter the
-    // list nor the table, nor keep a better neighbour out, nor end the level.
-    void boundedScores(int L, const ModelLevel& m, const int16_t* patch, int32_t stride, int32_t nx,
-                       int32_t ny, double bar, double* scores);
+    // Scores of the nx x ny windows from top-left corner (xs, ys) of level L, the bottom level,
+    // when the hit list is full: a window whose score is provably below `bar` gets 0 instead of its
+    // score. With `bar` at most the larger of the lowest kept hit and the acceptance, and at most
+    // the certainty, such a window could neither enter the list nor the table, nor keep a better
+    // neighbour out, nor end the level.
+    void boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
+                       double bar, double* scores);
+    // Level L's summed-area tables, built on first use.
+    const LevelSums& levelSums(int L, const ModelLevel& m);
     void splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th);
+    // Level L's copy, built on first use.
+    const LevelPixels& levelCopy(int L, const ModelLevel& m);
     // The pixel (x, y) of level L's copy, and the copy's row stride.
     const int16_t* levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y, int32_t& stride);
     int32_t accept(int L, int bottom, double score, double cx, double cy);
@@ -97,10 +110,13 @@ private:
     const Params& params_;
     HitList& hits_;
     CrossRowFn kernel_;
+    CrossRow2Fn crossRow2_;
+    SummedRowFn summedRow_;
     int step_;
     std::array<ModelLevel, 8> models_;
     std::array<Scratch, 8> scratch_;
     std::array<LevelPixels, 8> levels_;
+    std::array<LevelSums, 8> sums_;
 };
 
 // ImPatExecute after its argument checks: builds both pyramids, searches, fills results.

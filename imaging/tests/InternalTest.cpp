@@ -31,23 +31,67 @@ TEST(Kernels, AgreeWithAPlainSumIncludingTheLargestValues) {
     for (const auto& [rows, taps, n, bright] : std::vector<std::array<int, 4>>{
              {1, 16, 1, 0}, {3, 16, 7, 0}, {17, 32, 9, 0}, {40, 1024, 5, 1}, {1024, 1024, 2, 1}}) {
         const int stride = (n + kPositionBlock) / kPositionBlock * kPositionBlock + taps;
-        std::vector<int16_t> img(std::size_t(rows) * stride), coef(std::size_t(rows) * taps);
+        // One row more for the second row of windows.
+        std::vector<int16_t> img(std::size_t(rows + 1) * stride), coef(std::size_t(rows) * taps);
         for (auto& v : img)
             v = int16_t(bright ? 255 : rng() % 256);
         for (auto& v : coef)
             v = int16_t(bright ? 255 : rng() % 256);
-        std::vector<int64_t> want(std::size_t(n), 0);
-        for (int i = 0; i < n; ++i)
-            for (int r = 0; r < rows; ++r)
-                for (int k = 0; k < taps; ++k)
-                    want[std::size_t(i)] += int64_t(img[std::size_t(r) * stride + i + k]) *
-                                            coef[std::size_t(r) * taps + k];
-        for (CrossRowFn f : kernels()) {
-            std::vector<int64_t> got(std::size_t(n) + 1, -7);
-            f(img.data(), stride, coef.data(), rows, taps, n, got.data());
+        // want[w][i]: windows of the first (w = 0) and the second row.
+        std::vector<int64_t> want[2] = {std::vector<int64_t>(std::size_t(n), 0),
+                                        std::vector<int64_t>(std::size_t(n), 0)};
+        for (int w = 0; w < 2; ++w)
             for (int i = 0; i < n; ++i)
-                EXPECT_EQ(got[std::size_t(i)], want[std::size_t(i)]);
+                for (int r = 0; r < rows; ++r)
+                    for (int k = 0; k < taps; ++k)
+                        want[w][std::size_t(i)] +=
+                            int64_t(img[std::size_t(r + w) * stride + i + k]) *
+                            coef[std::size_t(r) * taps + k];
+        for (CrossRowFn f : kernels()) {
+            std::vector<int64_t> got(std::size_t(n) + 1, -7), second(std::size_t(n) + 1, -7);
+            f(img.data(), stride, coef.data(), rows, taps, n, got.data());
+            EXPECT_EQ(std::vector<int64_t>(got.begin(), got.end() - 1), want[0]);
             EXPECT_EQ(got[std::size_t(n)], -7) << "wrote past the run";
+            std::fill(got.begin(), got.end(), -7);
+            crossRow2For(f)(img.data(), stride, coef.data(), rows, taps, n, got.data(),
+                            second.data());
+            EXPECT_EQ(std::vector<int64_t>(got.begin(), got.end() - 1), want[0]);
+            EXPECT_EQ(std::vector<int64_t>(second.begin(), second.end() - 1), want[1]);
+            EXPECT_EQ(got[std::size_t(n)], -7) << "two rows: wrote past the run";
+            EXPECT_EQ(second[std::size_t(n)], -7) << "two rows: wrote past the run";
+        }
+    }
+}
+
+TEST(Kernels, SummedRowsAddTheRunningSumsToTheRowAbove) {
+    // Lengths around the vector width; the brightest pixels; a row above near 2^32 (the
+    // tables count modulo 2^32).
+    std::mt19937 rng(2);
+    for (const int n : {1, 7, 8, 9, 16, 23, 640}) {
+        std::vector<int16_t> p(static_cast<std::size_t>(n));
+        std::vector<uint32_t> up1(std::size_t(n) + 1), up2(std::size_t(n) + 1);
+        for (int c = 0; c < n; ++c) {
+            p[std::size_t(c)] = int16_t(c % 3 == 0 ? 255 : rng() % 256);
+            up1[std::size_t(c) + 1] = uint32_t(rng());
+            up2[std::size_t(c) + 1] = 0xFFFFFF00u + uint32_t(c);
+        }
+        std::vector<uint32_t> want1(std::size_t(n) + 1, 0), want2(std::size_t(n) + 1, 0);
+        uint32_t a = 0, b = 0;
+        for (int c = 0; c < n; ++c) {
+            a += uint32_t(p[std::size_t(c)]);
+            b += uint32_t(p[std::size_t(c)] * p[std::size_t(c)]);
+            want1[std::size_t(c) + 1] = up1[std::size_t(c) + 1] + a;
+            want2[std::size_t(c) + 1] = up2[std::size_t(c) + 1] + b;
+        }
+        for (CrossRowFn f : kernels()) {
+            std::vector<uint32_t> out1(std::size_t(n) + 2, 7), out2(std::size_t(n) + 2, 7);
+            summedRowFor(f)(p.data(), up1.data(), up2.data(), n, out1.data(), out2.data());
+            EXPECT_EQ(out1[std::size_t(n) + 1], 7u) << "wrote past the row";
+            EXPECT_EQ(out2[std::size_t(n) + 1], 7u) << "wrote past the row";
+            out1.pop_back();
+            out2.pop_back();
+            EXPECT_EQ(out1, want1) << n;
+            EXPECT_EQ(out2, want2) << n;
         }
     }
 }
