@@ -191,38 +191,27 @@ template <int P> struct Avx2Block2 {
     }
 };
 
-// Runs of eight positions, then one block of exactly the positions left.
-template <template <int> class Block>
-inline void blocks(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
-                   int taps, int n, int chunk, int64_t* out) {
-    int i = 0;
-    for (; i + 8 <= n; i += 8)
-        Block<8>::run(img + i, stride, coef, rows, taps, chunk, out + i);
-    switch (n - i) {
-    case 7:
-        Block<7>::run(img + i, stride, coef, rows, taps, chunk, out + i);
-        break;
-    case 6:
-        Block<6>::run(img + i, stride, coef, rows, taps, chunk, out + i);
-        break;
-    case 5:
-        Block<5>::run(img + i, stride, coef, rows, taps, chunk, out + i);
-        break;
-    case 4:
-        Block<4>::run(img + i, stride, coef, rows, taps, chunk, out + i);
-        break;
-    case 3:
-        Block<3>::run(img + i, stride, coef, rows, taps, chunk, out + i);
-        break;
-    case 2:
-        Block<2>::run(img + i, stride, coef, rows, taps, chunk, out + i);
-        break;
-    case 1:
-        Block<1>::run(img + i, stride, coef, rows, taps, chunk, out + i);
-        break;
-    default:
-        break;
+// The block of exactly the n < P + 1 positions left after the runs.
+template <template <int> class Block, int P, class... Out>
+inline void lastBlock(int n, const int16_t* img, std::ptrdiff_t stride, const int16_t* coef,
+                      int rows, int taps, int chunk, Out*... out) {
+    if constexpr (P > 0) {
+        if (n == P)
+            Block<P>::run(img, stride, coef, rows, taps, chunk, out...);
+        else
+            lastBlock<Block, P - 1>(n, img, stride, coef, rows, taps, chunk, out...);
     }
+}
+
+// Runs of `Run` positions, then one block of exactly the positions left; `out` are the
+// outputs of the block (one per row of windows).
+template <template <int> class Block, int Run, class... Out>
+inline void blocks(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
+                   int taps, int n, int chunk, Out*... out) {
+    int i = 0;
+    for (; i + Run <= n; i += Run)
+        Block<Run>::run(img + i, stride, coef, rows, taps, chunk, (out + i)...);
+    lastBlock<Block, Run - 1>(n - i, img + i, stride, coef, rows, taps, chunk, (out + i)...);
 }
 
 template <int P> struct Sse2Block {
@@ -244,7 +233,7 @@ template <int P> struct Avx2Block {
 
 void crossRowSse2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
                   int taps, int n, int64_t* out) {
-    blocks<Sse2Block>(img, stride, coef, rows, taps, n, rowChunk(taps), out);
+    blocks<Sse2Block, 8>(img, stride, coef, rows, taps, n, rowChunk(taps), out);
 }
 
 // Six positions in two rows keep twelve accumulators, the model chunk and a product in the
@@ -252,35 +241,13 @@ void crossRowSse2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef
 __attribute__((target("avx2"))) void crossRow2Avx2(const int16_t* img, std::ptrdiff_t stride,
                                                    const int16_t* coef, int rows, int taps, int n,
                                                    int64_t* out0, int64_t* out1) {
-    const int chunk = rowChunk(taps);
-    int i = 0;
-    for (; i + 6 <= n; i += 6)
-        Avx2Block2<6>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
-    switch (n - i) {
-    case 5:
-        Avx2Block2<5>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
-        break;
-    case 4:
-        Avx2Block2<4>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
-        break;
-    case 3:
-        Avx2Block2<3>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
-        break;
-    case 2:
-        Avx2Block2<2>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
-        break;
-    case 1:
-        Avx2Block2<1>::run(img + i, stride, coef, rows, taps, chunk, out0 + i, out1 + i);
-        break;
-    default:
-        break;
-    }
+    blocks<Avx2Block2, 6>(img, stride, coef, rows, taps, n, rowChunk(taps), out0, out1);
 }
 
 __attribute__((target("avx2"))) void crossRowAvx2(const int16_t* img, std::ptrdiff_t stride,
                                                   const int16_t* coef, int rows, int taps, int n,
                                                   int64_t* out) {
-    blocks<Avx2Block>(img, stride, coef, rows, taps, n, rowChunk(taps), out);
+    blocks<Avx2Block, 8>(img, stride, coef, rows, taps, n, rowChunk(taps), out);
 }
 
 __attribute__((target("avx2"))) void summedRowAvx2(const int16_t* p, const uint32_t* up1,
