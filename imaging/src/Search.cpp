@@ -96,8 +96,8 @@ void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny) 
 }
 
 Matcher::Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
-                 CrossRowFn kernel)
-    : model_(model), image_(image), params_(params), hits_(hits), kernel_(kernel),
+                 Workspace& work, CrossRowFn kernel)
+    : model_(model), image_(image), params_(params), hits_(hits), work_(work), kernel_(kernel),
       crossRow2_(crossRow2For(kernel)), summedRow_(summedRowFor(kernel)),
       step_(params.secondPixel != 0 ? 2 : 1) {}
 
@@ -144,7 +144,7 @@ const Matcher::ModelLevel& Matcher::modelLevel(int L) {
 
 void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, int32_t nx,
                             int32_t ny, double bar, double* scores) {
-    Scratch& s = scratch_[std::size_t(L)];
+    Scratch& s = work_.scratch[std::size_t(L)];
     const std::size_t count = std::size_t(nx) * std::size_t(ny);
     const std::size_t cols = std::size_t(nx);
     int32_t stride = 0;
@@ -154,8 +154,8 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     // Sums over rows [v + a, v + b) of window (u, v): four entries of each table (outside the
     // image the copy holds 0).
     const std::ptrdiff_t ss = sums.stride;
-    const uint32_t* base1 = sums.s1.get() + std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
-    const uint32_t* base2 = sums.s2.get() + std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
+    const uint32_t* base1 = sums.s1 + std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
+    const uint32_t* base2 = sums.s2 + std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
     const int32_t mw = m.mw;
     auto band = [&](std::size_t u, int32_t v, int32_t a, int32_t b, double& a1, double& a2) {
         const std::ptrdiff_t hi = std::ptrdiff_t(v + b) * ss + std::ptrdiff_t(u);
@@ -281,7 +281,7 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
 // Second-pixel sampling: splits the tw x th pixels from `patch` into even and odd column
 // planes so that every window's sampled columns are contiguous in one of them.
 void Matcher::splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th) {
-    Scratch& s = scratch_[std::size_t(L)];
+    Scratch& s = work_.scratch[std::size_t(L)];
     const int32_t ps = int32_t(s.even.size() / std::size_t(th));
     for (int32_t t = 0; t < th; ++t) {
         const int16_t* src = patch + std::ptrdiff_t(t) * stride;
@@ -310,11 +310,10 @@ const Matcher::LevelPixels& Matcher::levelCopy(int L, const ModelLevel& m) {
         const int32_t rows = y1 - c.y0;
         c.rows = rows;
         // Every element is written below.
-        c.pixels =
-            std::make_unique_for_overwrite<int16_t[]>(std::size_t(rows) * std::size_t(c.stride));
+        c.pixels = work_.pixels[std::size_t(L)].get(std::size_t(rows) * std::size_t(c.stride));
         const int32_t xa = std::max(c.x0, 0), xb = std::min(c.x0 + c.stride, int32_t(img.width));
         for (int32_t t = 0; t < rows; ++t) {
-            int16_t* dst = c.pixels.get() + std::size_t(t) * std::size_t(c.stride);
+            int16_t* dst = c.pixels + std::size_t(t) * std::size_t(c.stride);
             const int32_t yy = c.y0 + t;
             if (xa >= xb || yy < 0 || yy >= int32_t(img.height)) {
                 std::fill(dst, dst + c.stride, int16_t(0));
@@ -336,24 +335,24 @@ const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32
                                     int32_t& stride) {
     const LevelPixels& c = levelCopy(L, m);
     stride = c.stride;
-    return c.pixels.get() + std::ptrdiff_t(y - c.y0) * c.stride + (x - c.x0);
+    return c.pixels + std::ptrdiff_t(y - c.y0) * c.stride + (x - c.x0);
 }
 
 const Matcher::LevelSums& Matcher::levelSums(int L, const ModelLevel& m) {
     LevelSums& t = sums_[std::size_t(L)];
     if (t.ready) return t;
     const LevelPixels& c = levelCopy(L, m);
-    const int16_t* pixels = c.pixels.get();
+    const int16_t* pixels = c.pixels;
     t.stride = c.cols + 1;
     const std::size_t size = (std::size_t(c.rows) + 1) * std::size_t(t.stride);
-    t.s1 = std::make_unique_for_overwrite<uint32_t[]>(size);
-    t.s2 = std::make_unique_for_overwrite<uint32_t[]>(size);
-    std::fill(t.s1.get(), t.s1.get() + t.stride, 0u);
-    std::fill(t.s2.get(), t.s2.get() + t.stride, 0u);
+    t.s1 = work_.sums1[std::size_t(L)].get(size);
+    t.s2 = work_.sums2[std::size_t(L)].get(size);
+    std::fill(t.s1, t.s1 + t.stride, 0u);
+    std::fill(t.s2, t.s2 + t.stride, 0u);
     for (int32_t r = 0; r < c.rows; ++r) {
         const std::ptrdiff_t up = std::ptrdiff_t(r) * t.stride;
-        summedRow_(pixels + std::ptrdiff_t(r) * c.stride, t.s1.get() + up, t.s2.get() + up, c.cols,
-                   t.s1.get() + up + t.stride, t.s2.get() + up + t.stride);
+        summedRow_(pixels + std::ptrdiff_t(r) * c.stride, t.s1 + up, t.s2 + up, c.cols,
+                   t.s1 + up + t.stride, t.s2 + up + t.stride);
     }
     t.ready = true;
     return t;
@@ -396,7 +395,7 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     // A model without variance scores 0 everywhere: nothing reaches the table.
     if (m.vm == 0.0 || nx <= 0 || ny <= 0) return IM_OK;
 
-    Scratch& s = scratch_[std::size_t(L)];
+    Scratch& s = work_.scratch[std::size_t(L)];
     int32_t stride = 0;
     const int16_t* patch = levelPixels(L, m, xs, ys, stride);
     if (step_ != 1) {
@@ -485,7 +484,7 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
 
 int32_t Matcher::finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
                              int32_t cw, int32_t tw, int32_t th, double hwd, double hhd) {
-    Scratch& s = scratch_[std::size_t(L)];
+    Scratch& s = work_.scratch[std::size_t(L)];
     suppressNonMaxima(s.table.data(), cw, tw, th, nx, ny);
 
     int32_t result = IM_OK;
@@ -528,7 +527,8 @@ int32_t execute(Buffer& model, Buffer& image, const Params& params, ImPatResult*
     if (code != IM_OK) return code;
 
     HitList hits(capacity);
-    Matcher matcher(modelPyramid, imagePyramid, params, hits, kernel);
+    thread_local Workspace work;
+    Matcher matcher(modelPyramid, imagePyramid, params, hits, work, kernel);
     const Area& a = imagePyramid.level(top)->search;
     code = matcher.searchLevel(top, bottom,
                                Rect{int32_t(a.x), int32_t(a.y), int32_t(a.w), int32_t(a.h)});

@@ -42,10 +42,45 @@ Rect refinementArea(double cx, double cy, const Area& clip);
 // reach that corner are visited, the others cannot change anything.
 void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny);
 
+// An array that keeps its memory for the next use that fits; its elements are not
+// initialised.
+template <class T> class Reusable {
+public:
+    T* get(std::size_t n) {
+        if (n > capacity_) {
+            data_ = std::make_unique_for_overwrite<T[]>(n);
+            capacity_ = n;
+        }
+        return data_.get();
+    }
+
+private:
+    std::unique_ptr<T[]> data_;
+    std::size_t capacity_ = 0;
+};
+
+// The working memory of searches, kept from one search to the next (one per thread): the
+// large arrays would otherwise be mapped afresh by the allocator for every search, at a page
+// fault every 4 KB.
+struct Workspace {
+    struct Scratch {
+        std::vector<int16_t> even, odd;
+        std::vector<int32_t> s1, s2;
+        std::vector<int64_t> q1, q2, cross, crossOdd;
+        std::vector<double> table, scores;
+        std::vector<int64_t> partial;
+        std::vector<double> wsum, wvar, rest;
+        std::vector<uint8_t> alive;
+    };
+    std::array<Scratch, 8> scratch;
+    std::array<Reusable<int16_t>, 8> pixels;
+    std::array<Reusable<uint32_t>, 8> sums1, sums2;
+};
+
 class Matcher {
 public:
     Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
-            CrossRowFn kernel = crossRow());
+            Workspace& work, CrossRowFn kernel = crossRow());
     // Searches level L over the centre positions (x, y, w, h); 0 or a negative code.
     int32_t searchLevel(int L, int bottom, Rect area);
 
@@ -64,7 +99,7 @@ private:
     struct LevelPixels {
         bool ready = false;
         int32_t x0 = 0, y0 = 0, stride = 0, cols = 0, rows = 0;
-        std::unique_ptr<int16_t[]> pixels;
+        int16_t* pixels = nullptr; // in the workspace
     };
     // Summed-area tables of the level copy's first `cols` columns: entry (t, c) holds the sum
     // of the pixels (and of their squares) in rows < t and columns < c, modulo 2^32. A
@@ -72,18 +107,8 @@ private:
     struct LevelSums {
         bool ready = false;
         int32_t stride = 0;
-        std::unique_ptr<uint32_t[]> s1, s2;
+        uint32_t *s1 = nullptr, *s2 = nullptr; // in the workspace
     };
-    struct Scratch {
-        std::vector<int16_t> even, odd;
-        std::vector<int32_t> s1, s2;
-        std::vector<int64_t> q1, q2, cross, crossOdd;
-        std::vector<double> table, scores;
-        std::vector<int64_t> partial;
-        std::vector<double> wsum, wvar, rest;
-        std::vector<uint8_t> alive;
-    };
-
     const ModelLevel& modelLevel(int L);
     // Non-maximum suppression of the level's table and the refinement or hits of its peaks.
     int32_t finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
@@ -109,12 +134,13 @@ private:
     const Pyramid& image_;
     const Params& params_;
     HitList& hits_;
+    Workspace& work_;
+    using Scratch = Workspace::Scratch;
     CrossRowFn kernel_;
     CrossRow2Fn crossRow2_;
     SummedRowFn summedRow_;
     int step_;
     std::array<ModelLevel, 8> models_;
-    std::array<Scratch, 8> scratch_;
     std::array<LevelPixels, 8> levels_;
     std::array<LevelSums, 8> sums_;
 };
