@@ -5,6 +5,8 @@ set -euo pipefail
 
 PACKAGES=(
   cmake g++ make pkg-config
+  # lld links the many test programs several times quicker than the default linker
+  lld
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libffms2-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   # sound: the movie's audio track and the click sound; a sound server to try it without a card
