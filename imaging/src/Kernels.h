@@ -59,6 +59,12 @@ void summedRowAvx2(const int16_t* p, const uint32_t* up1, const uint32_t* up2, i
 // The summed-row routine that goes with a cross-sum kernel (the vector one with AVX2).
 SummedRowFn summedRowFor(CrossRowFn kernel);
 
+// Column sums and square sums of the window rows: s1[u] += in[u], s2[u] += in[u]^2 and, unless
+// `out` is null, the same of out[u] taken away, for u in [0, n).
+using ColumnsFn = void (*)(const int16_t* in, const int16_t* out, int32_t* s1, int32_t* s2, int n);
+// The column routine that goes with a cross-sum kernel (compiled for AVX2 with AVX2's kernel).
+ColumnsFn columnsFor(CrossRowFn kernel);
+
 // The kernel of every search, chosen once: the one named by the environment variable
 // QXM_IMLIB_KERNEL ("scalar", "sse2" or "avx2", in any case) if this processor runs it, else
 // the fastest it runs. A name that is not taken is reported on stderr.

@@ -21,30 +21,6 @@ inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
 }
 
-// Column sums and square sums of the window rows: add one patch row.
-#if QXM_IMLIB_X86
-__attribute__((target_clones("avx2", "default")))
-#endif
-void addColumns(const int16_t* p, int32_t* s1, int32_t* s2, int32_t n) {
-    for (int32_t u = 0; u < n; ++u) {
-        const int32_t v = p[u];
-        s1[u] += v;
-        s2[u] += v * v;
-    }
-}
-
-// The same when the window moves down a row: add row `in`, take row `out` away.
-#if QXM_IMLIB_X86
-__attribute__((target_clones("avx2", "default")))
-#endif
-void slideColumns(const int16_t* in, const int16_t* out, int32_t* s1, int32_t* s2, int32_t n) {
-    for (int32_t u = 0; u < n; ++u) {
-        const int32_t a = in[u], b = out[u];
-        s1[u] += a - b;
-        s2[u] += a * a - b * b;
-    }
-}
-
 } // namespace
 
 void HitList::add(double score, double x, double y) {
@@ -99,7 +75,7 @@ Matcher::Matcher(const Pyramid& model, const Pyramid& image, const Params& param
                  Workspace& work, CrossRowFn kernel)
     : model_(model), image_(image), params_(params), hits_(hits), work_(work), kernel_(kernel),
       crossRow2_(crossRow2For(kernel)), summedRow_(summedRowFor(kernel)),
-      step_(params.secondPixel != 0 ? 2 : 1) {}
+      columns_(columnsFor(kernel)), step_(params.secondPixel != 0 ? 2 : 1) {}
 
 const Matcher::ModelLevel& Matcher::modelLevel(int L) {
     ModelLevel& m = models_[std::size_t(L)];
@@ -437,15 +413,15 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
 
     auto patchRow = [&](int32_t t) { return patch + std::ptrdiff_t(t) * stride; };
     for (int32_t t = 0; t < m.mh - 1; ++t)
-        addColumns(patchRow(t), s.s1.data(), s.s2.data(), tw);
+        columns_(patchRow(t), nullptr, s.s1.data(), s.s2.data(), tw);
 
     const double n = m.n, sm = m.sm, vm = m.vm;
     const int32_t ps = step_ == 1 ? 0 : int32_t(s.even.size() / std::size_t(th));
     for (int32_t v = 0; v < ny; ++v) {
         if (v == 0)
-            addColumns(patchRow(m.mh - 1), s.s1.data(), s.s2.data(), tw);
+            columns_(patchRow(m.mh - 1), nullptr, s.s1.data(), s.s2.data(), tw);
         else
-            slideColumns(patchRow(v + m.mh - 1), patchRow(v - 1), s.s1.data(), s.s2.data(), tw);
+            columns_(patchRow(v + m.mh - 1), patchRow(v - 1), s.s1.data(), s.s2.data(), tw);
         for (int32_t u = 0; u < tw; ++u) {
             s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
             s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];

@@ -139,6 +139,7 @@ private:
     CrossRowFn kernel_;
     CrossRow2Fn crossRow2_;
     SummedRowFn summedRow_;
+    ColumnsFn columns_;
     int step_;
     std::array<ModelLevel, 8> models_;
     std::array<LevelPixels, 8> levels_;
