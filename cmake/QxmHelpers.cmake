@@ -29,6 +29,9 @@ function(qxm_add_test)
   qxm_ensure_testmain()
   qxm_ensure_testapp()
   add_executable(${T_NAME} ${T_SOURCES})
+  # A test program's own code is assertions around calls into the libraries, which keep their
+  # optimisation; compiled without any, the test programs build about a quarter quicker.
+  target_compile_options(${T_NAME} PRIVATE -O0)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} qxm_testmain)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
