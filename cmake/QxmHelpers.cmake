@@ -22,16 +22,19 @@ function(qxm_ensure_testapp)
   endif()
 endfunction()
 
-# qxm_add_test(NAME name SOURCES ... LIBS ... [TIMEOUT s])
+# qxm_add_test(NAME name SOURCES ... LIBS ... [TIMEOUT s] [OPTIMISED])
 # Builds a GoogleTest program into build/bin and registers each of its cases with CTest.
+# OPTIMISED keeps the build's optimisation for a program whose own code does heavy work.
 function(qxm_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "OPTIMISED" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   qxm_ensure_testmain()
   qxm_ensure_testapp()
   add_executable(${T_NAME} ${T_SOURCES})
   # A test program's own code is assertions around calls into the libraries, which keep their
   # optimisation; compiled without any, the test programs build about a quarter quicker.
-  target_compile_options(${T_NAME} PRIVATE -O0)
+  if(NOT T_OPTIMISED)
+    target_compile_options(${T_NAME} PRIVATE -O0)
+  endif()
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} qxm_testmain)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
