@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -16,6 +18,11 @@ constexpr int32_t kBoundedArea = 64 * 64;
 constexpr int32_t kBoundedAreaMax = 256 * 256;
 // Room for the row bands of the bounded scores (at most 5).
 constexpr std::size_t kBands = 8;
+// Searches whose bottom level has at least this many positions share their refinements with
+// the helper thread.
+constexpr uint64_t kSharedArea = 128 * 128;
+// Areas to refine that are enough for two shares of similar work.
+constexpr std::size_t kSharedAreas = 32;
 
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
@@ -23,18 +30,19 @@ inline int32_t roundUp(int32_t v, int32_t to) {
 
 } // namespace
 
-void HitList::add(double score, double x, double y) {
+bool HitList::add(double score, double x, double y) {
     // Before the first record of strictly lower score; records past the capacity are never
     // copied out, so they are not kept.
     int p = 0;
     while (p < count_ && records_[std::size_t(p)].score >= score)
         ++p;
-    if (p >= capacity_) return;
+    if (p >= capacity_) return false;
     const int last = count_ < capacity_ ? count_ : capacity_ - 1;
     for (int i = last; i > p; --i)
         records_[std::size_t(i)] = records_[std::size_t(i) - 1];
     records_[std::size_t(p)] = ImPatResult{score, x, y};
     if (count_ < capacity_) ++count_;
+    return true;
 }
 
 Rect refinementArea(double cx, double cy, const Area& clip) {
@@ -49,31 +57,90 @@ Rect refinementArea(double cx, double cy, const Area& clip) {
     return Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
 }
 
+namespace {
+
+// The suppression compares the cells' bit patterns as integers: the cells hold +0 or positive
+// scores, whose patterns are ordered as their values, and integer selections compile to
+// conditional moves where the double comparisons became branches on unpredictable data.
+inline int64_t bitsOf(const double* cell) {
+    int64_t b;
+    std::memcpy(&b, cell, sizeof b);
+    return b;
+}
+
+inline void setBits(double* cell, int64_t b) {
+    std::memcpy(cell, &b, sizeof b);
+}
+
+// Keeps the first largest of the kw x kh cells from `corner` in row order and zeroes the
+// others; returns the kept cell's row and column in the block.
+inline void keepFirstMaximum(double* corner, int stride, int kw, int kh, int& row, int& col) {
+    int64_t best = bitsOf(corner);
+    row = col = 0;
+    for (int dy = 0; dy < kh; ++dy)
+        for (int dx = dy == 0 ? 1 : 0; dx < kw; ++dx) {
+            const int64_t v = bitsOf(corner + std::ptrdiff_t(dy) * stride + dx);
+            const bool larger = v > best;
+            best = larger ? v : best;
+            row = larger ? dy : row;
+            col = larger ? dx : col;
+        }
+    for (int dy = 0; dy < kh; ++dy)
+        for (int dx = 0; dx < kw; ++dx) {
+            double* cell = corner + std::ptrdiff_t(dy) * stride + dx;
+            setBits(cell, dy == row && dx == col ? bitsOf(cell) : 0);
+        }
+}
+
+} // namespace
+
+// Each block in turn keeps only its first largest cell (in row order): visiting the cells in
+// row order, a cell not above the largest so far is zeroed, a larger one zeroes that. Along a
+// row of blocks, the cells a block shares with the one before are all zero but that block's
+// kept cell, so only that cell and the three of the new column need to be compared.
 void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny) {
     const int kw = std::min(w, 3), kh = std::min(h, 3);
     const int axEnd = std::min(w - kw, nx - 1), ayEnd = std::min(h - kh, ny - 1);
     for (int ay = 0; ay <= ayEnd; ++ay) {
-        for (int ax = 0; ax <= axEnd; ++ax) {
-            double* best = table + std::ptrdiff_t(ay) * stride + ax;
-            for (int dy = 0; dy < kh; ++dy) {
-                double* row = table + std::ptrdiff_t(ay + dy) * stride + ax;
-                for (int dx = dy == 0 ? 1 : 0; dx < kw; ++dx) {
-                    double* cell = row + dx;
-                    if (*best >= *cell) {
-                        *cell = 0.0;
-                    } else {
-                        *best = 0.0;
-                        best = cell;
-                    }
-                }
-            }
+        double* const rows = table + std::ptrdiff_t(ay) * stride;
+        int keptRow = 0, keptCol = 0;
+        keepFirstMaximum(rows, stride, kw, kh, keptRow, keptCol);
+        if (kw < 3 || kh < 3) {
+            for (int ax = 1; ax <= axEnd; ++ax)
+                keepFirstMaximum(rows + ax, stride, kw, kh, keptRow, keptCol);
+            continue;
+        }
+        double* const r0 = rows;
+        double* const r1 = rows + stride;
+        double* const r2 = r1 + stride;
+        for (int ax = 1; ax <= axEnd; ++ax) {
+            const int c = ax + 2;
+            const int64_t v0 = bitsOf(r0 + c), v1 = bitsOf(r1 + c), v2 = bitsOf(r2 + c);
+            // The first largest of the new column.
+            int nb = v1 > v0 ? 1 : 0;
+            int64_t vn = v1 > v0 ? v1 : v0;
+            nb = v2 > vn ? 2 : nb;
+            vn = v2 > vn ? v2 : vn;
+            // The kept cell of the block before, unless it lay in the column left behind
+            // (keptCol is relative to ax - 1); it comes first in row order when its row is
+            // not below the new cell's.
+            double* const kept = rows + std::ptrdiff_t(keptRow) * stride + (ax - 1 + keptCol);
+            const int64_t vk = bitsOf(kept);
+            const int64_t inside = keptCol > 0;
+            const int64_t keptWins = inside & int64_t(vk + (keptRow <= nb) > vn);
+            setBits(kept, keptWins | (inside ^ 1) ? vk : 0);
+            setBits(r0 + c, (keptWins ^ 1) & (nb == 0) ? v0 : 0);
+            setBits(r1 + c, (keptWins ^ 1) & (nb == 1) ? v1 : 0);
+            setBits(r2 + c, (keptWins ^ 1) & (nb == 2) ? v2 : 0);
+            keptRow = keptWins ? keptRow : nb;
+            keptCol = keptWins ? keptCol - 1 : 2;
         }
     }
 }
 
 Matcher::Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
                  Workspace& work, CrossRowFn kernel)
-    : model_(model), image_(image), params_(params), hits_(hits), work_(work), kernel_(kernel),
+    : model_(model), image_(image), params_(params), hits_(&hits), work_(work), kernel_(kernel),
       crossRow2_(crossRow2For(kernel)), summedRow_(summedRowFor(kernel)),
       columns_(columnsFor(kernel)), step_(params.secondPixel != 0 ? 2 : 1) {}
 
@@ -336,10 +403,32 @@ const Matcher::LevelSums& Matcher::levelSums(int L, const ModelLevel& m) {
 
 int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {
     if (L > bottom)
-        return searchLevel(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search));
+        return descend(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search));
     project(L, cx, cy);
-    hits_.add(score, cx, cy);
+    hit(score, cx, cy);
     return IM_OK;
+}
+
+int32_t Matcher::descend(int L, int bottom, Rect area) {
+    if (L != collectLevel_) return searchLevel(L, bottom, area);
+    collected_->push_back(area);
+    return IM_OK;
+}
+
+void Matcher::hit(double score, double cx, double cy) {
+    if (hits_->add(score, cx, cy) && found_ != nullptr) found_->push_back({score, cx, cy, area_});
+}
+
+double Matcher::knownLowest() {
+    double lowest = hits_->full() ? hits_->lowest() : -1.0;
+    if (sharedLowest_ != nullptr) {
+        double seen = sharedLowest_->load(std::memory_order_relaxed);
+        while (lowest > seen &&
+               !sharedLowest_->compare_exchange_weak(seen, lowest, std::memory_order_relaxed)) {
+        }
+        lowest = std::max(lowest, seen);
+    }
+    return lowest;
 }
 
 void Matcher::project(int L, double& cx, double& cy) const {
@@ -389,12 +478,13 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     s.crossOdd.resize(std::size_t(nx));
     const double certainty = params_.certainty, acceptance = params_.accept;
     // Only large models gain more from giving up hopeless windows early than the bounds cost.
-    if (L == bottom && step_ == 1 && hits_.full() && m.mw * m.mh >= kBoundedArea &&
-        m.mw * m.mh <= kBoundedAreaMax) {
+    const bool boundable = L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea &&
+                           m.mw * m.mh <= kBoundedAreaMax;
+    if (double lowest; boundable && (lowest = knownLowest()) >= 0.0) {
         s.scores.resize(std::size_t(nx) * std::size_t(ny));
         // A window below the lowest kept hit cannot enter the list, one below the acceptance
         // not even the table; none of them may reach the certainty, which ends the level.
-        const double bar = std::min(std::max(hits_.lowest(), acceptance), certainty);
+        const double bar = std::min(std::max(lowest, acceptance), certainty);
         boundedScores(L, m, xs, ys, nx, ny, bar, s.scores.data());
         for (int32_t v = 0; v < ny; ++v) {
             double* tableRow = s.table.data() + std::size_t(v) * std::size_t(cw);
@@ -470,19 +560,104 @@ int32_t Matcher::finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t 
             if (!(score > 0.0)) continue;
             double cx = xs + u + hwd, cy = ys + v + hhd;
             if (L > bottom) {
-                result =
-                    searchLevel(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search));
+                result = descend(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search));
             } else {
                 project(L, cx, cy);
-                hits_.add(score, cx, cy);
+                hit(score, cx, cy);
             }
         }
     }
     return result;
 }
 
+int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
+    if (helper == nullptr || top == bottom) return searchLevel(top, bottom, area);
+    // The levels above the bottom one find no hits, and nothing they do depends on the hits
+    // found: they can run ahead, level by level, collecting the areas to refine in the order
+    // in which searching depth first would refine them, until there are enough for two
+    // shares of similar work.
+    std::vector<Rect> areas{area}, next;
+    int L = top;
+    for (; L > bottom && areas.size() < kSharedAreas; --L) {
+        next.clear();
+        collected_ = &next;
+        collectLevel_ = L - 1;
+        int32_t code = IM_OK;
+        for (std::size_t i = 0; i < areas.size() && code == IM_OK; ++i)
+            code = searchLevel(L, bottom, areas[i]);
+        collected_ = nullptr;
+        collectLevel_ = -1;
+        if (code != IM_OK) return code;
+        areas.swap(next);
+    }
+    return refineAll(L, bottom, areas, helper);
+}
+
+int32_t Matcher::refineAll(int L, int bottom, const std::vector<Rect>& areas,
+                           HelperThread* helper) {
+    // Both shares take the next area not yet taken, so each refines its areas in order. Each
+    // gives up windows below the better of the two lowest kept hits: neither is above the
+    // lowest hit of the merged list.
+    std::atomic<std::size_t> next{0};
+    std::atomic<double> lowest{-1.0};
+    auto refine = [&](Matcher& m) {
+        m.sharedLowest_ = &lowest;
+        int32_t code = IM_OK;
+        for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < areas.size();) {
+            m.area_ = i;
+            const int32_t c = m.searchLevel(L, bottom, areas[i]);
+            if (c != IM_OK && code == IM_OK) code = c;
+        }
+        m.sharedLowest_ = nullptr;
+        return code;
+    };
+    const int capacity = hits_->capacity();
+    HitList helperHits(capacity);
+    std::vector<Found> helperFound;
+    int32_t helperCode = IM_OK;
+    const bool shared = areas.size() >= 2 && helper->start([&] {
+        Matcher m(model_, image_, params_, helperHits, Workspace::local(), kernel_);
+        m.found_ = &helperFound;
+        helperCode = refine(m);
+    });
+    if (!shared) return refine(*this);
+
+    HitList ownHits(capacity);
+    std::vector<Found> ownFound;
+    HitList* const hits = hits_;
+    hits_ = &ownHits;
+    found_ = &ownFound;
+    int32_t code = IM_OK;
+    try {
+        code = refine(*this);
+    } catch (...) {
+        hits_ = hits;
+        found_ = nullptr;
+        // The helper works on this frame's data: it must end before the frame is left.
+        try {
+            helper->finish();
+        } catch (...) {
+        }
+        throw;
+    }
+    hits_ = hits;
+    found_ = nullptr;
+    helper->finish();
+    std::vector<Found> all(ownFound.size() + helperFound.size());
+    std::merge(ownFound.begin(), ownFound.end(), helperFound.begin(), helperFound.end(),
+               all.begin(), [](const Found& a, const Found& b) { return a.area < b.area; });
+    for (const Found& f : all)
+        hits_->add(f.score, f.x, f.y);
+    return code != IM_OK ? code : helperCode;
+}
+
+Workspace& Workspace::local() {
+    thread_local Workspace work;
+    return work;
+}
+
 int32_t execute(Buffer& model, Buffer& image, const Params& params, ImPatResult* results,
-                int capacity, CrossRowFn kernel) {
+                int capacity, CrossRowFn kernel, HelperThread* helper) {
     const int32_t mw = int32_t(model.width), mh = int32_t(model.height);
     const int32_t iw = int32_t(image.width), ih = int32_t(image.height);
     const int32_t sx = int32_t(image.search.x), sy = int32_t(image.search.y);
@@ -503,11 +678,13 @@ int32_t execute(Buffer& model, Buffer& image, const Params& params, ImPatResult*
     if (code != IM_OK) return code;
 
     HitList hits(capacity);
-    thread_local Workspace work;
-    Matcher matcher(modelPyramid, imagePyramid, params, hits, work, kernel);
+    Matcher matcher(modelPyramid, imagePyramid, params, hits, Workspace::local(), kernel);
+    // Below about this many positions at the bottom level, sharing costs more than it saves.
+    const Area& finest = imagePyramid.level(bottom)->search;
+    if (uint64_t(finest.w) * finest.h < kSharedArea) helper = nullptr;
     const Area& a = imagePyramid.level(top)->search;
-    code = matcher.searchLevel(top, bottom,
-                               Rect{int32_t(a.x), int32_t(a.y), int32_t(a.w), int32_t(a.h)});
+    code = matcher.search(top, bottom, Rect{int32_t(a.x), int32_t(a.y), int32_t(a.w), int32_t(a.h)},
+                          helper);
     if (code != IM_OK) return code;
     for (int i = 0; i < hits.size(); ++i)
         results[i] = hits[i];

@@ -1,11 +1,13 @@
 // Coarse-to-fine search of a model over an image pyramid by squared normalised correlation.
 #pragma once
 
+#include "HelperThread.h"
 #include "ImBuf.h"
 #include "Kernels.h"
 #include "Pyramid.h"
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -17,8 +19,10 @@ namespace qxm::imlib {
 class HitList {
 public:
     explicit HitList(int capacity) : capacity_(capacity) {}
-    void add(double score, double x, double y);
+    // False when the hit is not kept (the list is full of hits at least as good).
+    bool add(double score, double x, double y);
     int size() const { return count_; }
+    int capacity() const { return capacity_; }
     bool full() const { return count_ >= capacity_; }
     // The lowest score kept (with a full list, a hit of this score or lower is not kept).
     double lowest() const { return records_[std::size_t(count_ - 1)].score; }
@@ -63,6 +67,9 @@ private:
 // large arrays would otherwise be mapped afresh by the allocator for every search, at a page
 // fault every 4 KB.
 struct Workspace {
+    // The calling thread's.
+    static Workspace& local();
+
     struct Scratch {
         std::vector<int16_t> even, odd;
         std::vector<int32_t> s1, s2;
@@ -81,10 +88,20 @@ class Matcher {
 public:
     Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
             Workspace& work, CrossRowFn kernel = crossRow());
+    // Searches from level `top` down to `bottom` over the centre positions (x, y, w, h) of
+    // the top level, sharing the work with `helper` unless that is null (the results are the
+    // same either way); 0 or a negative code.
+    int32_t search(int top, int bottom, Rect area, HelperThread* helper);
     // Searches level L over the centre positions (x, y, w, h); 0 or a negative code.
     int32_t searchLevel(int L, int bottom, Rect area);
 
 private:
+    // A hit kept by one share of the refinements, with the index of the refined area it came
+    // from.
+    struct Found {
+        double score, x, y;
+        std::size_t area;
+    };
     struct ModelLevel {
         bool ready = false;
         int32_t mw = 0, mh = 0, taps = 0, lastTap = 0;
@@ -128,12 +145,31 @@ private:
     // The pixel (x, y) of level L's copy, and the copy's row stride.
     const int16_t* levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y, int32_t& stride);
     int32_t accept(int L, int bottom, double score, double cx, double cy);
+    // Searches level L over the area, or only collects the area when L is the level being
+    // collected.
+    int32_t descend(int L, int bottom, Rect area);
+    void hit(double score, double cx, double cy);
+    // The lowest hit known to be no higher than the lowest of the final list, or -1 when there
+    // is none yet: the lowest of a full list, or the better one of two shares.
+    double knownLowest();
+    // Searches level L over each of the areas, in two shares when the helper is free: each
+    // share keeps its own hits, and those of both are then added in the order of the areas,
+    // which leaves the list as searching the areas one after another would.
+    int32_t refineAll(int L, int bottom, const std::vector<Rect>& areas, HelperThread* helper);
     void project(int L, double& cx, double& cy) const;
 
     const Pyramid& model_;
     const Pyramid& image_;
     const Params& params_;
-    HitList& hits_;
+    HitList* hits_;
+    // While a share runs: where its kept hits go, the area being refined, and the better of
+    // the two shares' lowest kept hits.
+    std::vector<Found>* found_ = nullptr;
+    std::size_t area_ = 0;
+    std::atomic<double>* sharedLowest_ = nullptr;
+    // While the upper levels run ahead: the level whose areas are collected, and where.
+    int collectLevel_ = -1;
+    std::vector<Rect>* collected_ = nullptr;
     Workspace& work_;
     using Scratch = Workspace::Scratch;
     CrossRowFn kernel_;
@@ -146,8 +182,10 @@ private:
     std::array<LevelSums, 8> sums_;
 };
 
-// ImPatExecute after its argument checks: builds both pyramids, searches, fills results.
+// ImPatExecute after its argument checks: builds both pyramids, searches, fills results. A
+// search over a large area shares its work with `helper` unless that is null.
 int32_t execute(Buffer& model, Buffer& image, const Params& params, ImPatResult* results,
-                int capacity, CrossRowFn kernel = crossRow());
+                int capacity, CrossRowFn kernel = crossRow(),
+                HelperThread* helper = &HelperThread::shared());
 
 } // namespace qxm::imlib

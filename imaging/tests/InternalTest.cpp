@@ -10,6 +10,8 @@
 
 #include <array>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -162,6 +164,85 @@ TEST(Kernels, WholeSearchesAgreeOnEveryInstructionSet) {
     }
 }
 
+// Large searches run in two shares, one on the helper thread; whether it takes its share,
+// is busy with another caller's job, or is not used at all, the records are the same bit for
+// bit (the shares' hits are merged in the order of the areas they refined).
+TEST(SharedSearch, FindsWhatOneThreadFinds) {
+    std::mt19937 rng(5);
+    const auto img = qxm::imref::makeContent(320, 240, qxm::imref::Content::Mixed, rng);
+    const auto next = qxm::imref::shiftedNoisyCopy(img, 2, -1, 8, rng);
+    // A picture of one tile repeated: equal scores at many places, in many areas, whose
+    // order in the list is that of the areas.
+    auto tiled = img;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            tiled.pixels[std::size_t(y * 320 + x)] = img.pixels[std::size_t((y % 37) * 320 + x % 41)];
+    struct Case {
+        int size;
+        double accept;
+        int capacity, second, last;
+        bool tiles;
+    };
+    const Case cases[] = {{24, 10, 10, 0, 0, false},  {48, 0, 50, 0, 0, false},
+                          {70, 10, 3, 0, 0, false},   {100, 30, 12, 0, 0, false},
+                          {40, 10, 20, 1, 0, false},  {64, 10, 8, 0, 1, false},
+                          {24, 10, 50, 0, 0, true},   {80, 10, 50, 0, 0, true}};
+    HelperThread helper;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("model " + std::to_string(c.size) + " accept " + std::to_string(c.accept) +
+                     (c.tiles ? " tiles" : ""));
+        std::unique_ptr<Buffer> image, model;
+        ASSERT_EQ(makeBuffer(320, 240, 8, image), IM_OK);
+        ASSERT_EQ(makeBuffer(c.size, c.size, 8, model), IM_OK);
+        const auto& target = c.tiles ? tiled : next;
+        std::memcpy(image->pixels.get(), target.pixels.data(), target.pixels.size());
+        for (int r = 0; r < c.size; ++r)
+            std::memcpy(model->row(uint32_t(r)),
+                        (c.tiles ? tiled : img).pixels.data() + (r + 90) * 320 + 140,
+                        std::size_t(c.size));
+        // Not an exact copy: a perfect score would end each level at its first window.
+        model->row(0)[0] = uint8_t(model->row(0)[0] ^ 0x40);
+        Params p;
+        p.accept = c.accept;
+        p.secondPixel = c.second;
+        p.lastLevel = c.last;
+        auto run = [&](HelperThread* h) {
+            std::vector<ImPatResult> out(std::size_t(c.capacity));
+            const int n = execute(*model, *image, p, out.data(), c.capacity, crossRow(), h);
+            out.resize(std::size_t(std::max(n, 0)));
+            return out;
+        };
+        const auto alone = run(nullptr);
+        ASSERT_FALSE(alone.empty());
+        const uint64_t before = helper.jobs();
+        const auto shared = run(&helper);
+        EXPECT_EQ(helper.jobs(), before + 1);
+        // A helper busy with another job leaves the whole search to the caller.
+        std::mutex gate;
+        gate.lock();
+        ASSERT_TRUE(helper.start([&] { std::lock_guard<std::mutex> wait(gate); }));
+        const auto busy = run(&helper);
+        gate.unlock();
+        helper.finish();
+        EXPECT_EQ(helper.jobs(), before + 2);
+        for (const auto* out : {&shared, &busy}) {
+            ASSERT_EQ(out->size(), alone.size());
+            EXPECT_EQ(std::memcmp(out->data(), alone.data(), alone.size() * sizeof(ImPatResult)),
+                      0);
+        }
+    }
+}
+
+TEST(SharedSearch, TheHelperHandsBackWhatItsJobThrew) {
+    HelperThread helper;
+    ASSERT_TRUE(helper.start([] { throw std::bad_alloc(); }));
+    EXPECT_THROW(helper.finish(), std::bad_alloc);
+    int ran = 0;
+    ASSERT_TRUE(helper.start([&] { ++ran; }));
+    helper.finish();
+    EXPECT_EQ(ran, 1);
+}
+
 TEST(Pyramid, DepthRule) {
     EXPECT_EQ(pyramidDepth(24, 24, 1024, 1024), 2); // 24 -> 12 -> 6, then 3 < 4
     EXPECT_EQ(pyramidDepth(24, 24, 23, 23), 1);     // the region halves to 12, then 6 < 8
@@ -230,6 +311,43 @@ TEST(Suppression, FollowsTheBlockOrder) {
                           3, 0, 1};
     suppressNonMaxima(u.data(), 3, 3, 2, 3, 2);
     EXPECT_EQ(u, (std::vector<double>{0, 3, 0, 0, 0, 0}));
+}
+
+// The suppression walked block by block, every cell of each block compared.
+void suppressPlainly(std::vector<double>& t, int stride, int w, int h, int nx, int ny) {
+    const int kw = std::min(w, 3), kh = std::min(h, 3);
+    for (int ay = 0; ay <= std::min(h - kh, ny - 1); ++ay)
+        for (int ax = 0; ax <= std::min(w - kw, nx - 1); ++ax) {
+            double* best = &t[std::size_t(ay * stride + ax)];
+            for (int dy = 0; dy < kh; ++dy)
+                for (int dx = dy == 0 ? 1 : 0; dx < kw; ++dx) {
+                    double* cell = &t[std::size_t((ay + dy) * stride + ax + dx)];
+                    if (*best >= *cell) {
+                        *cell = 0.0;
+                    } else {
+                        *best = 0.0;
+                        best = cell;
+                    }
+                }
+        }
+}
+
+TEST(Suppression, AgreesWithTheBlockByBlockWalkOnTiesAndZeros) {
+    std::mt19937 rng(77);
+    for (int round = 0; round < 4000; ++round) {
+        const int w = 1 + int(rng() % 9), h = 1 + int(rng() % 7), stride = w + int(rng() % 3);
+        const int nx = 1 + int(rng() % unsigned(w)), ny = 1 + int(rng() % unsigned(h));
+        // Few distinct values, so that ties and zeros are everywhere.
+        std::vector<double> t(std::size_t(stride * h), 0.0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                t[std::size_t(y * stride + x)] = double(rng() % 4);
+        std::vector<double> want = t;
+        suppressPlainly(want, stride, w, h, nx, ny);
+        suppressNonMaxima(t.data(), stride, w, h, nx, ny);
+        ASSERT_EQ(t, want) << w << "x" << h << " stride " << stride << " corner " << nx << "x"
+                           << ny << " round " << round;
+    }
 }
 
 TEST(HitList, KeepsTheBestInFoundOrderUpToTheCapacity) {

@@ -1,0 +1,85 @@
+#include "HelperThread.h"
+
+#include <system_error>
+#include <unistd.h>
+
+namespace qxm::imlib {
+
+HelperThread::~HelperThread() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable() && pid_ == int(getpid())) thread_.join();
+    else if (thread_.joinable()) thread_.detach();
+}
+
+HelperThread& HelperThread::shared() {
+    static HelperThread helper;
+    return helper;
+}
+
+bool HelperThread::start(std::function<void()> job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (taken_ || stop_) return false;
+    if (!thread_.joinable() || pid_ != int(getpid())) {
+        if (thread_.joinable()) return false; // forked: the thread stayed with the parent
+        try {
+            thread_ = std::thread([this] { loop(); });
+        } catch (const std::system_error&) {
+            return false;
+        }
+        pid_ = int(getpid());
+    }
+    job_ = std::move(job);
+    error_ = nullptr;
+    taken_ = pending_ = true;
+    ++jobs_;
+    lock.unlock();
+    wake_.notify_one();
+    return true;
+}
+
+void HelperThread::finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return !pending_; });
+    taken_ = false;
+    if (error_) {
+        std::exception_ptr error = error_;
+        error_ = nullptr;
+        std::rethrow_exception(error);
+    }
+}
+
+uint64_t HelperThread::jobs() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return jobs_;
+}
+
+void HelperThread::loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stop_ || pending_; });
+        if (pending_) {
+            std::function<void()> job = std::move(job_);
+            job_ = nullptr;
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                job();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            job = nullptr;
+            lock.lock();
+            error_ = error;
+            pending_ = false;
+            done_.notify_all();
+        } else if (stop_) {
+            return;
+        }
+    }
+}
+
+} // namespace qxm::imlib

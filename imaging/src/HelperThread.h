@@ -1,0 +1,48 @@
+// A second thread for the library's searches, so that a large search uses two cores: the
+// search hands it a share of the work and does the rest itself meanwhile.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace qxm::imlib {
+
+class HelperThread {
+public:
+    HelperThread() = default;
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+    ~HelperThread();
+
+    // The library's helper; its thread starts on first use.
+    static HelperThread& shared();
+
+    // Runs `job` on the helper thread and returns true; false (the job is not run) when the
+    // helper is busy with another caller's job or its thread cannot be started. Every true
+    // must be followed by finish().
+    bool start(std::function<void()> job);
+    // Waits until the started job has ended; rethrows what it threw.
+    void finish();
+    // Jobs run so far.
+    uint64_t jobs() const;
+
+private:
+    void loop();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::function<void()> job_;
+    std::exception_ptr error_;
+    bool taken_ = false;  // a caller's job is running or not yet collected by finish()
+    bool pending_ = false; // the job has not ended yet
+    bool stop_ = false;
+    uint64_t jobs_ = 0;
+    int pid_ = 0; // the process that started the thread (a forked child has no such thread)
+    std::thread thread_;
+};
+
+} // namespace qxm::imlib
