@@ -73,8 +73,8 @@ inline void setBits(double* cell, int64_t b) {
 }
 
 // Keeps the first largest of the kw x kh cells from `corner` in row order and zeroes the
-// others; returns the kept cell's row and column in the block.
-inline void keepFirstMaximum(double* corner, int stride, int kw, int kh, int& row, int& col) {
+// others; returns the kept cell's bits, row and column in the block.
+inline int64_t keepFirstMaximum(double* corner, int stride, int kw, int kh, int& row, int& col) {
     int64_t best = bitsOf(corner);
     row = col = 0;
     for (int dy = 0; dy < kh; ++dy)
@@ -90,6 +90,7 @@ inline void keepFirstMaximum(double* corner, int stride, int kw, int kh, int& ro
             double* cell = corner + std::ptrdiff_t(dy) * stride + dx;
             setBits(cell, dy == row && dx == col ? bitsOf(cell) : 0);
         }
+    return best;
 }
 
 } // namespace
@@ -104,7 +105,9 @@ void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny) 
     for (int ay = 0; ay <= ayEnd; ++ay) {
         double* const rows = table + std::ptrdiff_t(ay) * stride;
         int keptRow = 0, keptCol = 0;
-        keepFirstMaximum(rows, stride, kw, kh, keptRow, keptCol);
+        // The kept cell's value is carried along rather than read back: the loop's only
+        // chain from one block to the next is then a few comparisons.
+        int64_t vk = keepFirstMaximum(rows, stride, kw, kh, keptRow, keptCol);
         if (kw < 3 || kh < 3) {
             for (int ax = 1; ax <= axEnd; ++ax)
                 keepFirstMaximum(rows + ax, stride, kw, kh, keptRow, keptCol);
@@ -125,13 +128,15 @@ void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny) 
             // (keptCol is relative to ax - 1); it comes first in row order when its row is
             // not below the new cell's.
             double* const kept = rows + std::ptrdiff_t(keptRow) * stride + (ax - 1 + keptCol);
-            const int64_t vk = bitsOf(kept);
             const int64_t inside = keptCol > 0;
             const int64_t keptWins = inside & int64_t(vk + (keptRow <= nb) > vn);
-            setBits(kept, keptWins | (inside ^ 1) ? vk : 0);
-            setBits(r0 + c, (keptWins ^ 1) & (nb == 0) ? v0 : 0);
-            setBits(r1 + c, (keptWins ^ 1) & (nb == 1) ? v1 : 0);
-            setBits(r2 + c, (keptWins ^ 1) & (nb == 2) ? v2 : 0);
+            // Masks rather than selections, which the compiler would turn into branches.
+            const int64_t lost = keptWins ^ 1;
+            setBits(kept, vk & -(keptWins | (inside ^ 1)));
+            setBits(r0 + c, v0 & -(lost & int64_t(nb == 0)));
+            setBits(r1 + c, v1 & -(lost & int64_t(nb == 1)));
+            setBits(r2 + c, v2 & -(lost & int64_t(nb == 2)));
+            vk = keptWins ? vk : vn;
             keptRow = keptWins ? keptRow : nb;
             keptCol = keptWins ? keptCol - 1 : 2;
         }
