@@ -40,9 +40,6 @@ using CrossRow2Fn = void (*)(const int16_t* img, std::ptrdiff_t stride, const in
 void crossRow2Avx2(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int rows,
                    int taps, int n, int64_t* out0, int64_t* out1);
 #endif
-// The two-row routine that goes with a cross-sum kernel: AVX2's loads each model row once for
-// both rows of windows, the others run the kernel twice.
-CrossRow2Fn crossRow2For(CrossRowFn kernel);
 
 // One row of a pair of summed-area tables: for c in [0, n), out1[c + 1] = up1[c + 1] + the sum
 // of p[0..c], out2 likewise with the squares, modulo 2^32; out1[0] = out2[0] = 0. Pixel
@@ -56,14 +53,30 @@ void summedRowScalar(const int16_t* p, const uint32_t* up1, const uint32_t* up2,
 void summedRowAvx2(const int16_t* p, const uint32_t* up1, const uint32_t* up2, int n,
                    uint32_t* out1, uint32_t* out2);
 #endif
-// The summed-row routine that goes with a cross-sum kernel (the vector one with AVX2).
-SummedRowFn summedRowFor(CrossRowFn kernel);
 
 // Column sums and square sums of the window rows: s1[u] += in[u], s2[u] += in[u]^2 and, unless
 // `out` is null, the same of out[u] taken away, for u in [0, n).
 using ColumnsFn = void (*)(const int16_t* in, const int16_t* out, int32_t* s1, int32_t* s2, int n);
-// The column routine that goes with a cross-sum kernel (compiled for AVX2 with AVX2's kernel).
-ColumnsFn columnsFor(CrossRowFn kernel);
+
+// Scores of a row of n windows of `pixels` pixels each: window u's pixel sum is
+// q1[u + span] - q1[u], its square sum q2[u + span] - q2[u], its cross sum with the model
+// cross[u] (all of them at least 0 and below 2^52); sm and vm are the model's sum and
+// variance term (vm > 0). out[u] is
+//     d * d / (vm * vi) * 100 with vi = |pixels * sxx - sx * sx|, d = pixels * sxm - sx * sm
+// when vi != 0 and d > 0, else 0, rounded as written.
+using ScoresFn = void (*)(const int64_t* q1, const int64_t* q2, int span, const int64_t* cross,
+                          int n, double pixels, double sm, double vm, double* out);
+
+// The routines that go with a cross-sum kernel: with AVX2's, the vector ones (the two-row
+// routine loads each model row once for both rows of windows); with the others, plain
+// compilations (the two-row routine runs the kernel twice).
+struct Routines {
+    CrossRow2Fn crossRow2;
+    SummedRowFn summedRow;
+    ColumnsFn columns;
+    ScoresFn scores;
+};
+Routines routinesFor(CrossRowFn kernel);
 
 // The kernel of every search, chosen once: the one named by the environment variable
 // QXM_IMLIB_KERNEL ("scalar", "sse2" or "avx2", in any case) if this processor runs it, else

@@ -146,8 +146,7 @@ void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny) 
 Matcher::Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
                  Workspace& work, CrossRowFn kernel)
     : model_(model), image_(image), params_(params), hits_(&hits), work_(work), kernel_(kernel),
-      crossRow2_(crossRow2For(kernel)), summedRow_(summedRowFor(kernel)),
-      columns_(columnsFor(kernel)), step_(params.secondPixel != 0 ? 2 : 1) {}
+      routines_(routinesFor(kernel)), step_(params.secondPixel != 0 ? 2 : 1) {}
 
 const Matcher::ModelLevel& Matcher::modelLevel(int L) {
     ModelLevel& m = models_[std::size_t(L)];
@@ -280,11 +279,11 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
             if (!aliveRun(v, u0, u1)) continue;
             any = true;
             int32_t w0, w1;
-            const bool pair = crossRow2_ != nullptr && v + 1 < ny && aliveRun(v + 1, w0, w1);
+            const bool pair = routines_.crossRow2 != nullptr && v + 1 < ny && aliveRun(v + 1, w0, w1);
             if (pair) {
                 u0 = std::min(u0, w0);
                 u1 = std::max(u1, w1);
-                crossRow2_(patch + std::ptrdiff_t(v + k0) * stride + u0, stride, modelRows, k1 - k0,
+                routines_.crossRow2(patch + std::ptrdiff_t(v + k0) * stride + u0, stride, modelRows, k1 - k0,
                            m.taps, u1 - u0 + 1, tmp.data(), s.crossOdd.data());
             } else {
                 kernel_(patch + std::ptrdiff_t(v + k0) * stride + u0, stride, modelRows, k1 - k0,
@@ -399,7 +398,7 @@ const Matcher::LevelSums& Matcher::levelSums(int L, const ModelLevel& m) {
     std::fill(t.s2, t.s2 + t.stride, 0u);
     for (int32_t r = 0; r < c.rows; ++r) {
         const std::ptrdiff_t up = std::ptrdiff_t(r) * t.stride;
-        summedRow_(pixels + std::ptrdiff_t(r) * c.stride, t.s1 + up, t.s2 + up, c.cols,
+        routines_.summedRow(pixels + std::ptrdiff_t(r) * c.stride, t.s1 + up, t.s2 + up, c.cols,
                    t.s1 + up + t.stride, t.s2 + up + t.stride);
     }
     t.ready = true;
@@ -505,18 +504,20 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     s.s2.assign(std::size_t(tw), 0);
     s.q1.assign(std::size_t(tw) + 2, 0);
     s.q2.assign(std::size_t(tw) + 2, 0);
+    s.scores.resize(std::size_t(nx));
+    if (step_ != 1) s.merged.resize(std::size_t(nx));
 
     auto patchRow = [&](int32_t t) { return patch + std::ptrdiff_t(t) * stride; };
     for (int32_t t = 0; t < m.mh - 1; ++t)
-        columns_(patchRow(t), nullptr, s.s1.data(), s.s2.data(), tw);
+        routines_.columns(patchRow(t), nullptr, s.s1.data(), s.s2.data(), tw);
 
     const double n = m.n, sm = m.sm, vm = m.vm;
     const int32_t ps = step_ == 1 ? 0 : int32_t(s.even.size() / std::size_t(th));
     for (int32_t v = 0; v < ny; ++v) {
         if (v == 0)
-            columns_(patchRow(m.mh - 1), nullptr, s.s1.data(), s.s2.data(), tw);
+            routines_.columns(patchRow(m.mh - 1), nullptr, s.s1.data(), s.s2.data(), tw);
         else
-            columns_(patchRow(v + m.mh - 1), patchRow(v - 1), s.s1.data(), s.s2.data(), tw);
+            routines_.columns(patchRow(v + m.mh - 1), patchRow(v - 1), s.s1.data(), s.s2.data(), tw);
         for (int32_t u = 0; u < tw; ++u) {
             s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
             s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
@@ -530,24 +531,21 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
             kernel_(s.even.data() + off + 1, ps, m.coef.data(), m.mh, m.taps, nx / 2,
                     s.crossOdd.data());
         }
+        if (step_ != 1)
+            for (int32_t u = 0; u < nx; ++u)
+                s.merged[std::size_t(u)] =
+                    (u & 1) ? s.crossOdd[std::size_t(u >> 1)] : s.cross[std::size_t(u >> 1)];
+        // Window u's sums are q[u + lastTap + 2] - q[u + 1].
+        routines_.scores(s.q1.data() + 1, s.q2.data() + 1, m.lastTap + 1,
+                         step_ == 1 ? s.cross.data() : s.merged.data(), nx, n, sm, vm,
+                         s.scores.data());
+        const double* scores = s.scores.data();
+        for (int32_t u = 0; u < nx; ++u)
+            if (scores[u] >= certainty)
+                return accept(L, bottom, scores[u], xs + u + hwd, ys + v + hhd);
         double* tableRow = s.table.data() + std::size_t(v) * std::size_t(cw);
-        for (int32_t u = 0; u < nx; ++u) {
-            const std::size_t lo = std::size_t(u) + 1, hi = std::size_t(u + m.lastTap) + 2;
-            const double sx = double(s.q1[hi] - s.q1[lo]);
-            const double sxx = double(s.q2[hi] - s.q2[lo]);
-            const int64_t cross = step_ == 1 ? s.cross[std::size_t(u)]
-                                  : (u & 1)  ? s.crossOdd[std::size_t(u >> 1)]
-                                             : s.cross[std::size_t(u >> 1)];
-            const double sxm = double(cross);
-            double score = 0.0;
-            const double vi = std::fabs(n * sxx - sx * sx);
-            if (vi != 0.0) {
-                const double d = n * sxm - sx * sm;
-                if (d > 0.0) score = d * d / (vm * vi) * 100.0;
-            }
-            if (score >= certainty) return accept(L, bottom, score, xs + u + hwd, ys + v + hhd);
-            if (score >= acceptance) tableRow[u] = score;
-        }
+        for (int32_t u = 0; u < nx; ++u)
+            tableRow[u] = scores[u] >= acceptance ? scores[u] : 0.0;
     }
 
     return finishLevel(L, bottom, xs, ys, nx, ny, cw, tw, th, hwd, hhd);

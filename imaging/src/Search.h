@@ -73,7 +73,7 @@ struct Workspace {
     struct Scratch {
         std::vector<int16_t> even, odd;
         std::vector<int32_t> s1, s2;
-        std::vector<int64_t> q1, q2, cross, crossOdd;
+        std::vector<int64_t> q1, q2, cross, crossOdd, merged;
         std::vector<double> table, scores;
         std::vector<int64_t> partial;
         std::vector<double> wsum, wvar, rest;
@@ -173,9 +173,7 @@ private:
     Workspace& work_;
     using Scratch = Workspace::Scratch;
     CrossRowFn kernel_;
-    CrossRow2Fn crossRow2_;
-    SummedRowFn summedRow_;
-    ColumnsFn columns_;
+    Routines routines_;
     int step_;
     std::array<ModelLevel, 8> models_;
     std::array<LevelPixels, 8> levels_;

@@ -55,7 +55,7 @@ TEST(Kernels, AgreeWithAPlainSumIncludingTheLargestValues) {
             EXPECT_EQ(std::vector<int64_t>(got.begin(), got.end() - 1), want[0]);
             EXPECT_EQ(got[std::size_t(n)], -7) << "wrote past the run";
             std::fill(got.begin(), got.end(), -7);
-            crossRow2For(f)(img.data(), stride, coef.data(), rows, taps, n, got.data(),
+            routinesFor(f).crossRow2(img.data(), stride, coef.data(), rows, taps, n, got.data(),
                             second.data());
             EXPECT_EQ(std::vector<int64_t>(got.begin(), got.end() - 1), want[0]);
             EXPECT_EQ(std::vector<int64_t>(second.begin(), second.end() - 1), want[1]);
@@ -87,7 +87,7 @@ TEST(Kernels, SummedRowsAddTheRunningSumsToTheRowAbove) {
         }
         for (CrossRowFn f : kernels()) {
             std::vector<uint32_t> out1(std::size_t(n) + 2, 7), out2(std::size_t(n) + 2, 7);
-            summedRowFor(f)(p.data(), up1.data(), up2.data(), n, out1.data(), out2.data());
+            routinesFor(f).summedRow(p.data(), up1.data(), up2.data(), n, out1.data(), out2.data());
             EXPECT_EQ(out1[std::size_t(n) + 1], 7u) << "wrote past the row";
             EXPECT_EQ(out2[std::size_t(n) + 1], 7u) << "wrote past the row";
             out1.pop_back();
