@@ -30,19 +30,18 @@ inline int32_t roundUp(int32_t v, int32_t to) {
 
 } // namespace
 
-bool HitList::add(double score, double x, double y) {
+void HitList::add(double score, double x, double y) {
     // Before the first record of strictly lower score; records past the capacity are never
     // copied out, so they are not kept.
     int p = 0;
     while (p < count_ && records_[std::size_t(p)].score >= score)
         ++p;
-    if (p >= capacity_) return false;
+    if (p >= capacity_) return;
     const int last = count_ < capacity_ ? count_ : capacity_ - 1;
     for (int i = last; i > p; --i)
         records_[std::size_t(i)] = records_[std::size_t(i) - 1];
     records_[std::size_t(p)] = ImPatResult{score, x, y};
     if (count_ < capacity_) ++count_;
-    return true;
 }
 
 Rect refinementArea(double cx, double cy, const Area& clip) {
@@ -197,7 +196,7 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     int32_t stride = 0;
     const int16_t* patch = levelPixels(L, m, xs, ys, stride);
     const LevelPixels& pixels = levelCopy(L, m);
-    const LevelSums& sums = levelSums(L, m);
+    const LevelSums& sums = *levelSums(L, m);
     // Sums over rows [v + a, v + b) of window (u, v): four entries of each table (outside the
     // image the copy holds 0).
     const std::ptrdiff_t ss = sums.stride;
@@ -385,9 +384,19 @@ const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32
     return c.pixels + std::ptrdiff_t(y - c.y0) * c.stride + (x - c.x0);
 }
 
-const Matcher::LevelSums& Matcher::levelSums(int L, const ModelLevel& m) {
+const Matcher::LevelSums* Matcher::levelSums(int L, const ModelLevel& m) {
     LevelSums& t = sums_[std::size_t(L)];
-    if (t.ready) return t;
+    if (t.ready) return &t;
+    SharedSums* const shared = sharedSums_ != nullptr && sharedSums_->level == L ? sharedSums_
+                                                                                 : nullptr;
+    if (shared != nullptr) {
+        int state = 0;
+        if (!shared->state.compare_exchange_strong(state, 1, std::memory_order_acquire)) {
+            if (state != 2) return nullptr;
+            t = shared->sums;
+            return &t;
+        }
+    }
     const LevelPixels& c = levelCopy(L, m);
     const int16_t* pixels = c.pixels;
     t.stride = c.cols + 1;
@@ -399,28 +408,33 @@ const Matcher::LevelSums& Matcher::levelSums(int L, const ModelLevel& m) {
     for (int32_t r = 0; r < c.rows; ++r) {
         const std::ptrdiff_t up = std::ptrdiff_t(r) * t.stride;
         routines_.summedRow(pixels + std::ptrdiff_t(r) * c.stride, t.s1 + up, t.s2 + up, c.cols,
-                   t.s1 + up + t.stride, t.s2 + up + t.stride);
+                            t.s1 + up + t.stride, t.s2 + up + t.stride);
     }
     t.ready = true;
-    return t;
+    if (shared != nullptr) {
+        shared->sums = t;
+        shared->state.store(2, std::memory_order_release);
+    }
+    return &t;
 }
 
 int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {
     if (L > bottom)
-        return descend(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search));
+        return descend(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search), score);
     project(L, cx, cy);
     hit(score, cx, cy);
     return IM_OK;
 }
 
-int32_t Matcher::descend(int L, int bottom, Rect area) {
+int32_t Matcher::descend(int L, int bottom, Rect area, double score) {
     if (L != collectLevel_) return searchLevel(L, bottom, area);
-    collected_->push_back(area);
+    collected_->push_back({area, score});
     return IM_OK;
 }
 
 void Matcher::hit(double score, double cx, double cy) {
-    if (hits_->add(score, cx, cy) && found_ != nullptr) found_->push_back({score, cx, cy, area_});
+    if (found_ != nullptr && hits_->mayKeep(score)) found_->push_back({score, cx, cy, area_});
+    hits_->add(score, cx, cy);
 }
 
 double Matcher::knownLowest() {
@@ -484,7 +498,8 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     // Only large models gain more from giving up hopeless windows early than the bounds cost.
     const bool boundable = L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea &&
                            m.mw * m.mh <= kBoundedAreaMax;
-    if (double lowest; boundable && (lowest = knownLowest()) >= 0.0) {
+    if (double lowest;
+        boundable && (lowest = knownLowest()) >= 0.0 && levelSums(L, m) != nullptr) {
         s.scores.resize(std::size_t(nx) * std::size_t(ny));
         // A window below the lowest kept hit cannot enter the list, one below the acceptance
         // not even the table; none of them may reach the certainty, which ends the level.
@@ -563,7 +578,8 @@ int32_t Matcher::finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t 
             if (!(score > 0.0)) continue;
             double cx = xs + u + hwd, cy = ys + v + hhd;
             if (L > bottom) {
-                result = descend(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search));
+                result = descend(L - 1, bottom,
+                                 refinementArea(cx, cy, image_.level(L - 1)->search), score);
             } else {
                 project(L, cx, cy);
                 hit(score, cx, cy);
@@ -579,7 +595,7 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
     // found: they can run ahead, level by level, collecting the areas to refine in the order
     // in which searching depth first would refine them, until there are enough for two
     // shares of similar work.
-    std::vector<Rect> areas{area}, next;
+    std::vector<Pending> areas{{area, 0.0}}, next;
     int L = top;
     for (; L > bottom && areas.size() < kSharedAreas; --L) {
         next.clear();
@@ -587,7 +603,7 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
         collectLevel_ = L - 1;
         int32_t code = IM_OK;
         for (std::size_t i = 0; i < areas.size() && code == IM_OK; ++i)
-            code = searchLevel(L, bottom, areas[i]);
+            code = searchLevel(L, bottom, areas[i].area);
         collected_ = nullptr;
         collectLevel_ = -1;
         if (code != IM_OK) return code;
@@ -596,60 +612,72 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
     return refineAll(L, bottom, areas, helper);
 }
 
-int32_t Matcher::refineAll(int L, int bottom, const std::vector<Rect>& areas,
+int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
                            HelperThread* helper) {
-    // Both shares take the next area not yet taken, so each refines its areas in order. Each
-    // gives up windows below the better of the two lowest kept hits: neither is above the
-    // lowest hit of the merged list.
+    // The areas of the best windows first, so that the lowest kept hit, below which windows
+    // are given up, soon comes near its final value. Both shares take the next area not yet
+    // taken. Each gives up windows below the better of the two lowest kept hits: neither is
+    // above the lowest hit of the merged list.
+    std::vector<std::size_t> order(areas.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return areas[a].score > areas[b].score;
+    });
     std::atomic<std::size_t> next{0};
     std::atomic<double> lowest{-1.0};
-    auto refine = [&](Matcher& m) {
+    SharedSums sums;
+    sums.level = bottom;
+    const int capacity = hits_->capacity();
+    auto refine = [&](Matcher& m, HitList& hits, std::vector<Found>& found) {
+        m.hits_ = &hits;
+        m.found_ = &found;
         m.sharedLowest_ = &lowest;
+        m.sharedSums_ = &sums;
         int32_t code = IM_OK;
-        for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < areas.size();) {
-            m.area_ = i;
-            const int32_t c = m.searchLevel(L, bottom, areas[i]);
+        for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < order.size();) {
+            m.area_ = order[k];
+            const int32_t c = m.searchLevel(L, bottom, areas[order[k]].area);
             if (c != IM_OK && code == IM_OK) code = c;
         }
+        m.found_ = nullptr;
         m.sharedLowest_ = nullptr;
+        m.sharedSums_ = nullptr;
         return code;
     };
-    const int capacity = hits_->capacity();
     HitList helperHits(capacity);
     std::vector<Found> helperFound;
     int32_t helperCode = IM_OK;
     const bool shared = areas.size() >= 2 && helper->start([&] {
         Matcher m(model_, image_, params_, helperHits, Workspace::local(), kernel_);
-        m.found_ = &helperFound;
-        helperCode = refine(m);
+        helperCode = refine(m, helperHits, helperFound);
     });
-    if (!shared) return refine(*this);
 
     HitList ownHits(capacity);
-    std::vector<Found> ownFound;
+    std::vector<Found> found;
     HitList* const hits = hits_;
-    hits_ = &ownHits;
-    found_ = &ownFound;
     int32_t code = IM_OK;
     try {
-        code = refine(*this);
+        code = refine(*this, ownHits, found);
     } catch (...) {
         hits_ = hits;
         found_ = nullptr;
         // The helper works on this frame's data: it must end before the frame is left.
-        try {
-            helper->finish();
-        } catch (...) {
-        }
+        if (shared) try {
+                helper->finish();
+            } catch (...) {
+            }
         throw;
     }
     hits_ = hits;
-    found_ = nullptr;
-    helper->finish();
-    std::vector<Found> all(ownFound.size() + helperFound.size());
-    std::merge(ownFound.begin(), ownFound.end(), helperFound.begin(), helperFound.end(),
-               all.begin(), [](const Found& a, const Found& b) { return a.area < b.area; });
-    for (const Found& f : all)
+    if (shared) {
+        helper->finish();
+        found.insert(found.end(), helperFound.begin(), helperFound.end());
+    }
+    // Each area's hits come from one share, in the order found.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.area < b.area; });
+    for (const Found& f : found)
         hits_->add(f.score, f.x, f.y);
     return code != IM_OK ? code : helperCode;
 }

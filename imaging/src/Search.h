@@ -19,8 +19,10 @@ namespace qxm::imlib {
 class HitList {
 public:
     explicit HitList(int capacity) : capacity_(capacity) {}
-    // False when the hit is not kept (the list is full of hits at least as good).
-    bool add(double score, double x, double y);
+    void add(double score, double x, double y);
+    // Whether a hit of this score could still be among the kept ones if later hits of equal
+    // score came before it.
+    bool mayKeep(double score) const { return !full() || score >= lowest(); }
     int size() const { return count_; }
     int capacity() const { return capacity_; }
     bool full() const { return count_ >= capacity_; }
@@ -96,11 +98,16 @@ public:
     int32_t searchLevel(int L, int bottom, Rect area);
 
 private:
-    // A hit kept by one share of the refinements, with the index of the refined area it came
-    // from.
+    // A hit that one share of the refinements may keep, with the index of the refined area
+    // it came from.
     struct Found {
         double score, x, y;
         std::size_t area;
+    };
+    // An area to refine, with the score of the window it refines.
+    struct Pending {
+        Rect area;
+        double score;
     };
     struct ModelLevel {
         bool ready = false;
@@ -137,25 +144,34 @@ private:
     // neighbour out, nor end the level.
     void boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
                        double bar, double* scores);
-    // Level L's summed-area tables, built on first use.
-    const LevelSums& levelSums(int L, const ModelLevel& m);
+    // The bottom level's summed-area tables, built once for both shares of a search: by the
+    // first share that needs them, while the other scores without bounds.
+    struct SharedSums {
+        int level = -1;
+        std::atomic<int> state{0}; // 0: not built, 1: being built, 2: ready in `sums`
+        LevelSums sums;
+    };
+    // Level L's summed-area tables, built on first use; null while the other share builds
+    // them.
+    const LevelSums* levelSums(int L, const ModelLevel& m);
     void splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th);
     // Level L's copy, built on first use.
     const LevelPixels& levelCopy(int L, const ModelLevel& m);
     // The pixel (x, y) of level L's copy, and the copy's row stride.
     const int16_t* levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y, int32_t& stride);
     int32_t accept(int L, int bottom, double score, double cx, double cy);
-    // Searches level L over the area, or only collects the area when L is the level being
-    // collected.
-    int32_t descend(int L, int bottom, Rect area);
+    // Searches level L over the area, or only collects it (refining a window of this score)
+    // when L is the level being collected.
+    int32_t descend(int L, int bottom, Rect area, double score);
     void hit(double score, double cx, double cy);
     // The lowest hit known to be no higher than the lowest of the final list, or -1 when there
     // is none yet: the lowest of a full list, or the better one of two shares.
     double knownLowest();
-    // Searches level L over each of the areas, in two shares when the helper is free: each
-    // share keeps its own hits, and those of both are then added in the order of the areas,
-    // which leaves the list as searching the areas one after another would.
-    int32_t refineAll(int L, int bottom, const std::vector<Rect>& areas, HelperThread* helper);
+    // Searches level L over each of the areas, in two shares when the helper is free, the
+    // areas of the best windows first: each share keeps the hits it may need, and those of
+    // both are then added in the order of the areas, which leaves the list as searching the
+    // areas one after another would.
+    int32_t refineAll(int L, int bottom, const std::vector<Pending>& areas, HelperThread* helper);
     void project(int L, double& cx, double& cy) const;
 
     const Pyramid& model_;
@@ -167,9 +183,10 @@ private:
     std::vector<Found>* found_ = nullptr;
     std::size_t area_ = 0;
     std::atomic<double>* sharedLowest_ = nullptr;
+    SharedSums* sharedSums_ = nullptr;
     // While the upper levels run ahead: the level whose areas are collected, and where.
     int collectLevel_ = -1;
-    std::vector<Rect>* collected_ = nullptr;
+    std::vector<Pending>* collected_ = nullptr;
     Workspace& work_;
     using Scratch = Workspace::Scratch;
     CrossRowFn kernel_;

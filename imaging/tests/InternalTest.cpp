@@ -186,7 +186,8 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
     const Case cases[] = {{24, 10, 10, 0, 0, false},  {48, 0, 50, 0, 0, false},
                           {70, 10, 3, 0, 0, false},   {100, 30, 12, 0, 0, false},
                           {40, 10, 20, 1, 0, false},  {64, 10, 8, 0, 1, false},
-                          {24, 10, 50, 0, 0, true},   {80, 10, 50, 0, 0, true}};
+                          {24, 10, 50, 0, 0, true},   {80, 10, 50, 0, 0, true},
+                          {24, 10, 3, 0, 0, true},    {80, 10, 2, 0, 0, true}};
     HelperThread helper;
     for (const Case& c : cases) {
         SCOPED_TRACE("model " + std::to_string(c.size) + " accept " + std::to_string(c.accept) +
