@@ -11,8 +11,10 @@ HelperThread::~HelperThread() {
         stop_ = true;
     }
     wake_.notify_all();
-    if (thread_.joinable() && pid_ == int(getpid())) thread_.join();
-    else if (thread_.joinable()) thread_.detach();
+    if (thread_.joinable() && pid_ == int(getpid()))
+        thread_.join();
+    else if (thread_.joinable())
+        thread_.detach();
 }
 
 HelperThread& HelperThread::shared() {

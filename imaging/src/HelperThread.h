@@ -37,7 +37,7 @@ private:
     std::condition_variable wake_, done_;
     std::function<void()> job_;
     std::exception_ptr error_;
-    bool taken_ = false;  // a caller's job is running or not yet collected by finish()
+    bool taken_ = false;   // a caller's job is running or not yet collected by finish()
     bool pending_ = false; // the job has not ended yet
     bool stop_ = false;
     uint64_t jobs_ = 0;

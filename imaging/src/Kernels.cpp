@@ -125,8 +125,8 @@ __attribute__((target("avx2"))) void scoresAvx2(const int64_t* q1, const int64_t
         const __m256d d = _mm256_sub_pd(_mm256_mul_pd(vp, sxm), _mm256_mul_pd(sx, vsm));
         const __m256d score =
             _mm256_mul_pd(_mm256_div_pd(_mm256_mul_pd(d, d), _mm256_mul_pd(vvm, vi)), hundred);
-        const __m256d kept = _mm256_and_pd(_mm256_cmp_pd(vi, zero, _CMP_NEQ_UQ),
-                                           _mm256_cmp_pd(d, zero, _CMP_GT_OQ));
+        const __m256d kept =
+            _mm256_and_pd(_mm256_cmp_pd(vi, zero, _CMP_NEQ_UQ), _mm256_cmp_pd(d, zero, _CMP_GT_OQ));
         _mm256_storeu_pd(out + u, _mm256_and_pd(score, kept));
     }
     scoreLoop(q1 + u, q2 + u, span, cross + u, n - u, pixels, sm, vm, out + u);

@@ -4,7 +4,6 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <new>
 
@@ -21,8 +20,6 @@ constexpr std::size_t kBands = 8;
 // Searches whose bottom level has at least this many positions share their refinements with
 // the helper thread.
 constexpr uint64_t kSharedArea = 128 * 128;
-// Areas to refine that are enough for two shares of similar work.
-constexpr std::size_t kSharedAreas = 32;
 
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
@@ -54,92 +51,6 @@ Rect refinementArea(double cx, double cy, const Area& clip) {
     y0 = std::max(y0, int32_t(clip.y));
     y1 = std::min(y1, int32_t(clip.y + clip.h) - 1);
     return Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
-}
-
-namespace {
-
-// The suppression compares the cells' bit patterns as integers: the cells hold +0 or positive
-// scores, whose patterns are ordered as their values, and integer selections compile to
-// conditional moves where the double comparisons became branches on unpredictable data.
-inline int64_t bitsOf(const double* cell) {
-    int64_t b;
-    std::memcpy(&b, cell, sizeof b);
-    return b;
-}
-
-inline void setBits(double* cell, int64_t b) {
-    std::memcpy(cell, &b, sizeof b);
-}
-
-// Keeps the first largest of the kw x kh cells from `corner` in row order and zeroes the
-// others; returns the kept cell's bits, row and column in the block.
-inline int64_t keepFirstMaximum(double* corner, int stride, int kw, int kh, int& row, int& col) {
-    int64_t best = bitsOf(corner);
-    row = col = 0;
-    for (int dy = 0; dy < kh; ++dy)
-        for (int dx = dy == 0 ? 1 : 0; dx < kw; ++dx) {
-            const int64_t v = bitsOf(corner + std::ptrdiff_t(dy) * stride + dx);
-            const bool larger = v > best;
-            best = larger ? v : best;
-            row = larger ? dy : row;
-            col = larger ? dx : col;
-        }
-    for (int dy = 0; dy < kh; ++dy)
-        for (int dx = 0; dx < kw; ++dx) {
-            double* cell = corner + std::ptrdiff_t(dy) * stride + dx;
-            setBits(cell, dy == row && dx == col ? bitsOf(cell) : 0);
-        }
-    return best;
-}
-
-} // namespace
-
-// Each block in turn keeps only its first largest cell (in row order): visiting the cells in
-// row order, a cell not above the largest so far is zeroed, a larger one zeroes that. Along a
-// row of blocks, the cells a block shares with the one before are all zero but that block's
-// kept cell, so only that cell and the three of the new column need to be compared.
-void suppressNonMaxima(double* table, int stride, int w, int h, int nx, int ny) {
-    const int kw = std::min(w, 3), kh = std::min(h, 3);
-    const int axEnd = std::min(w - kw, nx - 1), ayEnd = std::min(h - kh, ny - 1);
-    for (int ay = 0; ay <= ayEnd; ++ay) {
-        double* const rows = table + std::ptrdiff_t(ay) * stride;
-        int keptRow = 0, keptCol = 0;
-        // The kept cell's value is carried along rather than read back: the loop's only
-        // chain from one block to the next is then a few comparisons.
-        int64_t vk = keepFirstMaximum(rows, stride, kw, kh, keptRow, keptCol);
-        if (kw < 3 || kh < 3) {
-            for (int ax = 1; ax <= axEnd; ++ax)
-                keepFirstMaximum(rows + ax, stride, kw, kh, keptRow, keptCol);
-            continue;
-        }
-        double* const r0 = rows;
-        double* const r1 = rows + stride;
-        double* const r2 = r1 + stride;
-        for (int ax = 1; ax <= axEnd; ++ax) {
-            const int c = ax + 2;
-            const int64_t v0 = bitsOf(r0 + c), v1 = bitsOf(r1 + c), v2 = bitsOf(r2 + c);
-            // The first largest of the new column.
-            int nb = v1 > v0 ? 1 : 0;
-            int64_t vn = v1 > v0 ? v1 : v0;
-            nb = v2 > vn ? 2 : nb;
-            vn = v2 > vn ? v2 : vn;
-            // The kept cell of the block before, unless it lay in the column left behind
-            // (keptCol is relative to ax - 1); it comes first in row order when its row is
-            // not below the new cell's.
-            double* const kept = rows + std::ptrdiff_t(keptRow) * stride + (ax - 1 + keptCol);
-            const int64_t inside = keptCol > 0;
-            const int64_t keptWins = inside & int64_t(vk + (keptRow <= nb) > vn);
-            // Masks rather than selections, which the compiler would turn into branches.
-            const int64_t lost = keptWins ^ 1;
-            setBits(kept, vk & -(keptWins | (inside ^ 1)));
-            setBits(r0 + c, v0 & -(lost & int64_t(nb == 0)));
-            setBits(r1 + c, v1 & -(lost & int64_t(nb == 1)));
-            setBits(r2 + c, v2 & -(lost & int64_t(nb == 2)));
-            vk = keptWins ? vk : vn;
-            keptRow = keptWins ? keptRow : nb;
-            keptCol = keptWins ? keptCol - 1 : 2;
-        }
-    }
 }
 
 Matcher::Matcher(const Pyramid& model, const Pyramid& image, const Params& params, HitList& hits,
@@ -278,12 +189,13 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
             if (!aliveRun(v, u0, u1)) continue;
             any = true;
             int32_t w0, w1;
-            const bool pair = routines_.crossRow2 != nullptr && v + 1 < ny && aliveRun(v + 1, w0, w1);
+            const bool pair =
+                routines_.crossRow2 != nullptr && v + 1 < ny && aliveRun(v + 1, w0, w1);
             if (pair) {
                 u0 = std::min(u0, w0);
                 u1 = std::max(u1, w1);
-                routines_.crossRow2(patch + std::ptrdiff_t(v + k0) * stride + u0, stride, modelRows, k1 - k0,
-                           m.taps, u1 - u0 + 1, tmp.data(), s.crossOdd.data());
+                routines_.crossRow2(patch + std::ptrdiff_t(v + k0) * stride + u0, stride, modelRows,
+                                    k1 - k0, m.taps, u1 - u0 + 1, tmp.data(), s.crossOdd.data());
             } else {
                 kernel_(patch + std::ptrdiff_t(v + k0) * stride + u0, stride, modelRows, k1 - k0,
                         m.taps, u1 - u0 + 1, tmp.data());
@@ -387,8 +299,8 @@ const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32
 const Matcher::LevelSums* Matcher::levelSums(int L, const ModelLevel& m) {
     LevelSums& t = sums_[std::size_t(L)];
     if (t.ready) return &t;
-    SharedSums* const shared = sharedSums_ != nullptr && sharedSums_->level == L ? sharedSums_
-                                                                                 : nullptr;
+    SharedSums* const shared =
+        sharedSums_ != nullptr && sharedSums_->level == L ? sharedSums_ : nullptr;
     if (shared != nullptr) {
         int state = 0;
         if (!shared->state.compare_exchange_strong(state, 1, std::memory_order_acquire)) {
@@ -435,18 +347,6 @@ int32_t Matcher::descend(int L, int bottom, Rect area, double score) {
 void Matcher::hit(double score, double cx, double cy) {
     if (found_ != nullptr && hits_->mayKeep(score)) found_->push_back({score, cx, cy, area_});
     hits_->add(score, cx, cy);
-}
-
-double Matcher::knownLowest() {
-    double lowest = hits_->full() ? hits_->lowest() : -1.0;
-    if (sharedLowest_ != nullptr) {
-        double seen = sharedLowest_->load(std::memory_order_relaxed);
-        while (lowest > seen &&
-               !sharedLowest_->compare_exchange_weak(seen, lowest, std::memory_order_relaxed)) {
-        }
-        lowest = std::max(lowest, seen);
-    }
-    return lowest;
 }
 
 void Matcher::project(int L, double& cx, double& cy) const {
@@ -496,10 +396,9 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     s.crossOdd.resize(std::size_t(nx));
     const double certainty = params_.certainty, acceptance = params_.accept;
     // Only large models gain more from giving up hopeless windows early than the bounds cost.
-    const bool boundable = L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea &&
-                           m.mw * m.mh <= kBoundedAreaMax;
-    if (double lowest;
-        boundable && (lowest = knownLowest()) >= 0.0 && levelSums(L, m) != nullptr) {
+    const bool boundable =
+        L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea && m.mw * m.mh <= kBoundedAreaMax;
+    if (double lowest; boundable && (lowest = knownLowest()) >= 0.0 && levelSums(L, m) != nullptr) {
         s.scores.resize(std::size_t(nx) * std::size_t(ny));
         // A window below the lowest kept hit cannot enter the list, one below the acceptance
         // not even the table; none of them may reach the certainty, which ends the level.
@@ -532,7 +431,8 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
         if (v == 0)
             routines_.columns(patchRow(m.mh - 1), nullptr, s.s1.data(), s.s2.data(), tw);
         else
-            routines_.columns(patchRow(v + m.mh - 1), patchRow(v - 1), s.s1.data(), s.s2.data(), tw);
+            routines_.columns(patchRow(v + m.mh - 1), patchRow(v - 1), s.s1.data(), s.s2.data(),
+                              tw);
         for (int32_t u = 0; u < tw; ++u) {
             s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
             s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
@@ -578,8 +478,8 @@ int32_t Matcher::finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t 
             if (!(score > 0.0)) continue;
             double cx = xs + u + hwd, cy = ys + v + hhd;
             if (L > bottom) {
-                result = descend(L - 1, bottom,
-                                 refinementArea(cx, cy, image_.level(L - 1)->search), score);
+                result = descend(L - 1, bottom, refinementArea(cx, cy, image_.level(L - 1)->search),
+                                 score);
             } else {
                 project(L, cx, cy);
                 hit(score, cx, cy);
@@ -587,99 +487,6 @@ int32_t Matcher::finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t 
         }
     }
     return result;
-}
-
-int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
-    if (helper == nullptr || top == bottom) return searchLevel(top, bottom, area);
-    // The levels above the bottom one find no hits, and nothing they do depends on the hits
-    // found: they can run ahead, level by level, collecting the areas to refine in the order
-    // in which searching depth first would refine them, until there are enough for two
-    // shares of similar work.
-    std::vector<Pending> areas{{area, 0.0}}, next;
-    int L = top;
-    for (; L > bottom && areas.size() < kSharedAreas; --L) {
-        next.clear();
-        collected_ = &next;
-        collectLevel_ = L - 1;
-        int32_t code = IM_OK;
-        for (std::size_t i = 0; i < areas.size() && code == IM_OK; ++i)
-            code = searchLevel(L, bottom, areas[i].area);
-        collected_ = nullptr;
-        collectLevel_ = -1;
-        if (code != IM_OK) return code;
-        areas.swap(next);
-    }
-    return refineAll(L, bottom, areas, helper);
-}
-
-int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
-                           HelperThread* helper) {
-    // The areas of the best windows first, so that the lowest kept hit, below which windows
-    // are given up, soon comes near its final value. Both shares take the next area not yet
-    // taken. Each gives up windows below the better of the two lowest kept hits: neither is
-    // above the lowest hit of the merged list.
-    std::vector<std::size_t> order(areas.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return areas[a].score > areas[b].score;
-    });
-    std::atomic<std::size_t> next{0};
-    std::atomic<double> lowest{-1.0};
-    SharedSums sums;
-    sums.level = bottom;
-    const int capacity = hits_->capacity();
-    auto refine = [&](Matcher& m, HitList& hits, std::vector<Found>& found) {
-        m.hits_ = &hits;
-        m.found_ = &found;
-        m.sharedLowest_ = &lowest;
-        m.sharedSums_ = &sums;
-        int32_t code = IM_OK;
-        for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < order.size();) {
-            m.area_ = order[k];
-            const int32_t c = m.searchLevel(L, bottom, areas[order[k]].area);
-            if (c != IM_OK && code == IM_OK) code = c;
-        }
-        m.found_ = nullptr;
-        m.sharedLowest_ = nullptr;
-        m.sharedSums_ = nullptr;
-        return code;
-    };
-    HitList helperHits(capacity);
-    std::vector<Found> helperFound;
-    int32_t helperCode = IM_OK;
-    const bool shared = areas.size() >= 2 && helper->start([&] {
-        Matcher m(model_, image_, params_, helperHits, Workspace::local(), kernel_);
-        helperCode = refine(m, helperHits, helperFound);
-    });
-
-    HitList ownHits(capacity);
-    std::vector<Found> found;
-    HitList* const hits = hits_;
-    int32_t code = IM_OK;
-    try {
-        code = refine(*this, ownHits, found);
-    } catch (...) {
-        hits_ = hits;
-        found_ = nullptr;
-        // The helper works on this frame's data: it must end before the frame is left.
-        if (shared) try {
-                helper->finish();
-            } catch (...) {
-            }
-        throw;
-    }
-    hits_ = hits;
-    if (shared) {
-        helper->finish();
-        found.insert(found.end(), helperFound.begin(), helperFound.end());
-    }
-    // Each area's hits come from one share, in the order found.
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Found& a, const Found& b) { return a.area < b.area; });
-    for (const Found& f : found)
-        hits_->add(f.score, f.x, f.y);
-    return code != IM_OK ? code : helperCode;
 }
 
 Workspace& Workspace::local() {

@@ -56,7 +56,7 @@ TEST(Kernels, AgreeWithAPlainSumIncludingTheLargestValues) {
             EXPECT_EQ(got[std::size_t(n)], -7) << "wrote past the run";
             std::fill(got.begin(), got.end(), -7);
             routinesFor(f).crossRow2(img.data(), stride, coef.data(), rows, taps, n, got.data(),
-                            second.data());
+                                     second.data());
             EXPECT_EQ(std::vector<int64_t>(got.begin(), got.end() - 1), want[0]);
             EXPECT_EQ(std::vector<int64_t>(second.begin(), second.end() - 1), want[1]);
             EXPECT_EQ(got[std::size_t(n)], -7) << "two rows: wrote past the run";
@@ -176,18 +176,19 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
     auto tiled = img;
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
-            tiled.pixels[std::size_t(y * 320 + x)] = img.pixels[std::size_t((y % 37) * 320 + x % 41)];
+            tiled.pixels[std::size_t(y * 320 + x)] =
+                img.pixels[std::size_t((y % 37) * 320 + x % 41)];
     struct Case {
         int size;
         double accept;
         int capacity, second, last;
         bool tiles;
     };
-    const Case cases[] = {{24, 10, 10, 0, 0, false},  {48, 0, 50, 0, 0, false},
-                          {70, 10, 3, 0, 0, false},   {100, 30, 12, 0, 0, false},
-                          {40, 10, 20, 1, 0, false},  {64, 10, 8, 0, 1, false},
-                          {24, 10, 50, 0, 0, true},   {80, 10, 50, 0, 0, true},
-                          {24, 10, 3, 0, 0, true},    {80, 10, 2, 0, 0, true}};
+    const Case cases[] = {{24, 10, 10, 0, 0, false}, {48, 0, 50, 0, 0, false},
+                          {70, 10, 3, 0, 0, false},  {100, 30, 12, 0, 0, false},
+                          {40, 10, 20, 1, 0, false}, {64, 10, 8, 0, 1, false},
+                          {24, 10, 50, 0, 0, true},  {80, 10, 50, 0, 0, true},
+                          {24, 10, 3, 0, 0, true},   {80, 10, 2, 0, 0, true}};
     HelperThread helper;
     for (const Case& c : cases) {
         SCOPED_TRACE("model " + std::to_string(c.size) + " accept " + std::to_string(c.accept) +
@@ -346,8 +347,8 @@ TEST(Suppression, AgreesWithTheBlockByBlockWalkOnTiesAndZeros) {
         std::vector<double> want = t;
         suppressPlainly(want, stride, w, h, nx, ny);
         suppressNonMaxima(t.data(), stride, w, h, nx, ny);
-        ASSERT_EQ(t, want) << w << "x" << h << " stride " << stride << " corner " << nx << "x"
-                           << ny << " round " << round;
+        ASSERT_EQ(t, want) << w << "x" << h << " stride " << stride << " corner " << nx << "x" << ny
+                           << " round " << round;
     }
 }
 

@@ -1,0 +1,123 @@
+// A search in two shares: the upper levels run ahead and collect the areas to refine, which
+// the calling thread and the helper thread then refine together.
+#include "Search.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace qxm::imlib {
+
+namespace {
+
+// Areas to refine that are enough for two shares of similar work.
+constexpr std::size_t kSharedAreas = 32;
+
+} // namespace
+
+double Matcher::knownLowest() {
+    double lowest = hits_->full() ? hits_->lowest() : -1.0;
+    if (sharedLowest_ != nullptr) {
+        double seen = sharedLowest_->load(std::memory_order_relaxed);
+        while (lowest > seen &&
+               !sharedLowest_->compare_exchange_weak(seen, lowest, std::memory_order_relaxed)) {
+        }
+        lowest = std::max(lowest, seen);
+    }
+    return lowest;
+}
+
+int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
+    if (helper == nullptr || top == bottom) return searchLevel(top, bottom, area);
+    // The levels above the bottom one find no hits, and nothing they do depends on the hits
+    // found: they can run ahead, level by level, collecting the areas to refine in the order
+    // in which searching depth first would refine them, until there are enough for two
+    // shares of similar work.
+    std::vector<Pending> areas{{area, 0.0}}, next;
+    int L = top;
+    for (; L > bottom && areas.size() < kSharedAreas; --L) {
+        next.clear();
+        collected_ = &next;
+        collectLevel_ = L - 1;
+        int32_t code = IM_OK;
+        for (std::size_t i = 0; i < areas.size() && code == IM_OK; ++i)
+            code = searchLevel(L, bottom, areas[i].area);
+        collected_ = nullptr;
+        collectLevel_ = -1;
+        if (code != IM_OK) return code;
+        areas.swap(next);
+    }
+    return refineAll(L, bottom, areas, helper);
+}
+
+int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
+                           HelperThread* helper) {
+    // The areas of the best windows first, so that the lowest kept hit, below which windows
+    // are given up, soon comes near its final value. Both shares take the next area not yet
+    // taken. Each gives up windows below the better of the two lowest kept hits: neither is
+    // above the lowest hit of the merged list.
+    std::vector<std::size_t> order(areas.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return areas[a].score > areas[b].score; });
+    std::atomic<std::size_t> next{0};
+    std::atomic<double> lowest{-1.0};
+    SharedSums sums;
+    sums.level = bottom;
+    const int capacity = hits_->capacity();
+    auto refine = [&](Matcher& m, HitList& hits, std::vector<Found>& found) {
+        m.hits_ = &hits;
+        m.found_ = &found;
+        m.sharedLowest_ = &lowest;
+        m.sharedSums_ = &sums;
+        int32_t code = IM_OK;
+        for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < order.size();) {
+            m.area_ = order[k];
+            const int32_t c = m.searchLevel(L, bottom, areas[order[k]].area);
+            if (c != IM_OK && code == IM_OK) code = c;
+        }
+        m.found_ = nullptr;
+        m.sharedLowest_ = nullptr;
+        m.sharedSums_ = nullptr;
+        return code;
+    };
+    HitList helperHits(capacity);
+    std::vector<Found> helperFound;
+    int32_t helperCode = IM_OK;
+    const bool shared = areas.size() >= 2 && helper->start([&] {
+        Matcher m(model_, image_, params_, helperHits, Workspace::local(), kernel_);
+        helperCode = refine(m, helperHits, helperFound);
+    });
+
+    HitList ownHits(capacity);
+    std::vector<Found> found;
+    HitList* const hits = hits_;
+    int32_t code = IM_OK;
+    try {
+        code = refine(*this, ownHits, found);
+    } catch (...) {
+        hits_ = hits;
+        found_ = nullptr;
+        sharedLowest_ = nullptr;
+        sharedSums_ = nullptr;
+        // The helper works on this frame's data: it must end before the frame is left.
+        if (shared) try {
+                helper->finish();
+            } catch (...) {
+            }
+        throw;
+    }
+    hits_ = hits;
+    if (shared) {
+        helper->finish();
+        found.insert(found.end(), helperFound.begin(), helperFound.end());
+    }
+    // Each area's hits come from one share, in the order found.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.area < b.area; });
+    for (const Found& f : found)
+        hits_->add(f.score, f.x, f.y);
+    return code != IM_OK ? code : helperCode;
+}
+
+} // namespace qxm::imlib
