@@ -20,6 +20,8 @@ constexpr std::size_t kBands = 8;
 // Searches whose bottom level has at least this many positions share their refinements with
 // the helper thread.
 constexpr uint64_t kSharedArea = 128 * 128;
+// A level of at least this many windows, searched whole, is scored in two halves of rows.
+constexpr int64_t kSplitWindows = 8192;
 
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
@@ -366,7 +368,62 @@ void Matcher::project(int L, double& cx, double& cy) const {
     cy = ay + (by - ay) * 0.5;
 }
 
-int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
+int64_t Matcher::scoreRows(const ModelLevel& m, const Rows& r, Scratch& planes, Scratch& s,
+                           int32_t v0, int32_t v1, double& found) const {
+    const int32_t tw = r.tw, nx = r.nx, stride = r.stride;
+    s.s1.assign(std::size_t(tw), 0);
+    s.s2.assign(std::size_t(tw), 0);
+    s.q1.assign(std::size_t(tw) + 2, 0);
+    s.q2.assign(std::size_t(tw) + 2, 0);
+    s.cross.resize(std::size_t(nx));
+    s.crossOdd.resize(std::size_t(nx));
+    s.scores.resize(std::size_t(nx));
+    if (step_ != 1) s.merged.resize(std::size_t(nx));
+
+    auto patchRow = [&](int32_t t) { return r.patch + std::ptrdiff_t(t) * stride; };
+    for (int32_t t = v0; t < v0 + m.mh - 1; ++t)
+        routines_.columns(patchRow(t), nullptr, s.s1.data(), s.s2.data(), tw);
+
+    const double n = m.n, sm = m.sm, vm = m.vm;
+    const double certainty = params_.certainty, acceptance = params_.accept;
+    const int32_t ps = step_ == 1 ? 0 : int32_t(planes.even.size() / std::size_t(r.th));
+    for (int32_t v = v0; v < v1; ++v) {
+        routines_.columns(patchRow(v + m.mh - 1), v == v0 ? nullptr : patchRow(v - 1), s.s1.data(),
+                          s.s2.data(), tw);
+        for (int32_t u = 0; u < tw; ++u) {
+            s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
+            s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
+        }
+        if (step_ == 1) {
+            kernel_(patchRow(v), stride, m.coef.data(), m.mh, m.taps, nx, s.cross.data());
+        } else {
+            const std::size_t off = std::size_t(v) * std::size_t(ps);
+            kernel_(planes.odd.data() + off, ps, m.coef.data(), m.mh, m.taps, (nx + 1) / 2,
+                    s.cross.data());
+            kernel_(planes.even.data() + off + 1, ps, m.coef.data(), m.mh, m.taps, nx / 2,
+                    s.crossOdd.data());
+            for (int32_t u = 0; u < nx; ++u)
+                s.merged[std::size_t(u)] =
+                    (u & 1) ? s.crossOdd[std::size_t(u >> 1)] : s.cross[std::size_t(u >> 1)];
+        }
+        // Window u's sums are q[u + lastTap + 2] - q[u + 1].
+        routines_.scores(s.q1.data() + 1, s.q2.data() + 1, m.lastTap + 1,
+                         step_ == 1 ? s.cross.data() : s.merged.data(), nx, n, sm, vm,
+                         s.scores.data());
+        const double* scores = s.scores.data();
+        for (int32_t u = 0; u < nx; ++u)
+            if (scores[u] >= certainty) {
+                found = scores[u];
+                return int64_t(v) * nx + u;
+            }
+        double* tableRow = planes.table.data() + std::size_t(v) * std::size_t(r.cw);
+        for (int32_t u = 0; u < nx; ++u)
+            tableRow[u] = scores[u] >= acceptance ? scores[u] : 0.0;
+    }
+    return -1;
+}
+
+int32_t Matcher::searchLevel(int L, int bottom, Rect area, HelperThread* helper) {
     const ModelLevel& m = modelLevel(L);
     const double hwd = (m.mw - 1) / 2.0, hhd = (m.mh - 1) / 2.0;
     const int32_t hw = int32_t(hwd), hh = int32_t(hhd);
@@ -392,8 +449,6 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
     // for the suppression blocks that reach them.
     const int32_t cw = std::min(tw, nx + 2), ch = std::min(th, ny + 2);
     s.table.assign(std::size_t(cw) * std::size_t(ch), 0.0);
-    s.cross.resize(std::size_t(nx));
-    s.crossOdd.resize(std::size_t(nx));
     const double certainty = params_.certainty, acceptance = params_.accept;
     // Only large models gain more from giving up hopeless windows early than the bounds cost.
     const bool boundable =
@@ -414,55 +469,33 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area) {
         }
         return finishLevel(L, bottom, xs, ys, nx, ny, cw, tw, th, hwd, hhd);
     }
-    s.s1.assign(std::size_t(tw), 0);
-    s.s2.assign(std::size_t(tw), 0);
-    s.q1.assign(std::size_t(tw) + 2, 0);
-    s.q2.assign(std::size_t(tw) + 2, 0);
-    s.scores.resize(std::size_t(nx));
-    if (step_ != 1) s.merged.resize(std::size_t(nx));
-
-    auto patchRow = [&](int32_t t) { return patch + std::ptrdiff_t(t) * stride; };
-    for (int32_t t = 0; t < m.mh - 1; ++t)
-        routines_.columns(patchRow(t), nullptr, s.s1.data(), s.s2.data(), tw);
-
-    const double n = m.n, sm = m.sm, vm = m.vm;
-    const int32_t ps = step_ == 1 ? 0 : int32_t(s.even.size() / std::size_t(th));
-    for (int32_t v = 0; v < ny; ++v) {
-        if (v == 0)
-            routines_.columns(patchRow(m.mh - 1), nullptr, s.s1.data(), s.s2.data(), tw);
-        else
-            routines_.columns(patchRow(v + m.mh - 1), patchRow(v - 1), s.s1.data(), s.s2.data(),
-                              tw);
-        for (int32_t u = 0; u < tw; ++u) {
-            s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
-            s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
-        }
-        if (step_ == 1) {
-            kernel_(patchRow(v), stride, m.coef.data(), m.mh, m.taps, nx, s.cross.data());
-        } else {
-            const std::size_t off = std::size_t(v) * std::size_t(ps);
-            kernel_(s.odd.data() + off, ps, m.coef.data(), m.mh, m.taps, (nx + 1) / 2,
-                    s.cross.data());
-            kernel_(s.even.data() + off + 1, ps, m.coef.data(), m.mh, m.taps, nx / 2,
-                    s.crossOdd.data());
-        }
-        if (step_ != 1)
-            for (int32_t u = 0; u < nx; ++u)
-                s.merged[std::size_t(u)] =
-                    (u & 1) ? s.crossOdd[std::size_t(u >> 1)] : s.cross[std::size_t(u >> 1)];
-        // Window u's sums are q[u + lastTap + 2] - q[u + 1].
-        routines_.scores(s.q1.data() + 1, s.q2.data() + 1, m.lastTap + 1,
-                         step_ == 1 ? s.cross.data() : s.merged.data(), nx, n, sm, vm,
-                         s.scores.data());
-        const double* scores = s.scores.data();
-        for (int32_t u = 0; u < nx; ++u)
-            if (scores[u] >= certainty)
-                return accept(L, bottom, scores[u], xs + u + hwd, ys + v + hhd);
-        double* tableRow = s.table.data() + std::size_t(v) * std::size_t(cw);
-        for (int32_t u = 0; u < nx; ++u)
-            tableRow[u] = scores[u] >= acceptance ? scores[u] : 0.0;
+    // A large level is scored in two halves of rows, the lower one by the helper.
+    const Rows rows{patch, stride, tw, th, nx, cw};
+    const int32_t split = helper != nullptr && int64_t(nx) * ny >= kSplitWindows ? ny / 2 : ny;
+    double score = 0.0, helperScore = 0.0;
+    int64_t at = -1, helperAt = -1;
+    const bool shared = split < ny && helper->start([&] {
+        helperAt = scoreRows(m, rows, s, Workspace::local().scratch[std::size_t(L)], split, ny,
+                             helperScore);
+    });
+    try {
+        at = scoreRows(m, rows, s, s, 0, shared ? split : ny, score);
+    } catch (...) {
+        // The helper works on this frame's data: it must end before the frame is left.
+        if (shared) try {
+                helper->finish();
+            } catch (...) {
+            }
+        throw;
     }
-
+    if (shared) {
+        helper->finish();
+        if (at < 0) {
+            at = helperAt;
+            score = helperScore;
+        }
+    }
+    if (at >= 0) return accept(L, bottom, score, xs + at % nx + hwd, ys + at / nx + hhd);
     return finishLevel(L, bottom, xs, ys, nx, ny, cw, tw, th, hwd, hhd);
 }
 

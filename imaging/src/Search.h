@@ -94,8 +94,9 @@ public:
     // the top level, sharing the work with `helper` unless that is null (the results are the
     // same either way); 0 or a negative code.
     int32_t search(int top, int bottom, Rect area, HelperThread* helper);
-    // Searches level L over the centre positions (x, y, w, h); 0 or a negative code.
-    int32_t searchLevel(int L, int bottom, Rect area);
+    // Searches level L over the centre positions (x, y, w, h), a large level in two halves
+    // when `helper` is given and free; 0 or a negative code.
+    int32_t searchLevel(int L, int bottom, Rect area, HelperThread* helper = nullptr);
 
 private:
     // A hit that one share of the refinements may keep, with the index of the refined area
@@ -155,6 +156,18 @@ private:
     // them.
     const LevelSums* levelSums(int L, const ModelLevel& m);
     void splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th);
+    // The windows of one level search: their pixels from `patch`, tw x th of them read, nx
+    // positions a row; the table rows are cw cells apart.
+    struct Rows {
+        const int16_t* patch;
+        int32_t stride, tw, th, nx, cw;
+    };
+    // Scores window rows v0 to v1 - 1 into the table of `planes` (the scratch that also
+    // holds the column planes of second-pixel sampling), using `s` for the rest: a window
+    // below the acceptance gets 0. Stops at the first window reaching the certainty and
+    // returns its index v * nx + u, its score in `found`; else -1.
+    int64_t scoreRows(const ModelLevel& m, const Rows& r, Workspace::Scratch& planes,
+                      Workspace::Scratch& s, int32_t v0, int32_t v1, double& found) const;
     // Level L's copy, built on first use.
     const LevelPixels& levelCopy(int L, const ModelLevel& m);
     // The pixel (x, y) of level L's copy, and the copy's row stride.

@@ -40,7 +40,7 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
         collectLevel_ = L - 1;
         int32_t code = IM_OK;
         for (std::size_t i = 0; i < areas.size() && code == IM_OK; ++i)
-            code = searchLevel(L, bottom, areas[i].area);
+            code = searchLevel(L, bottom, areas[i].area, L == top ? helper : nullptr);
         collected_ = nullptr;
         collectLevel_ = -1;
         if (code != IM_OK) return code;

@@ -179,19 +179,34 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
             tiled.pixels[std::size_t(y * 320 + x)] =
                 img.pixels[std::size_t((y % 37) * 320 + x % 41)];
     struct Case {
-        int size;
-        double accept;
-        int capacity, second, last;
-        bool tiles;
+        int size = 24;
+        double accept = 10;
+        int capacity = 10, second = 0, first = 7, last = 0;
+        bool tiles = false;
+        double certainty = 100;
+        int top = 90; // the model's first row in the picture
     };
-    const Case cases[] = {{24, 10, 10, 0, 0, false}, {48, 0, 50, 0, 0, false},
-                          {70, 10, 3, 0, 0, false},  {100, 30, 12, 0, 0, false},
-                          {40, 10, 20, 1, 0, false}, {64, 10, 8, 0, 1, false},
-                          {24, 10, 50, 0, 0, true},  {80, 10, 50, 0, 0, true},
-                          {24, 10, 3, 0, 0, true},   {80, 10, 2, 0, 0, true}};
+    // Searched from level 1, the 24-pixel model's top level has enough windows to be scored
+    // in two halves of rows; a certainty below 100 ends it at a window of either half.
+    const Case cases[] = {{},
+                          {.size = 48, .accept = 0, .capacity = 50},
+                          {.size = 70, .capacity = 3},
+                          {.size = 100, .accept = 30, .capacity = 12},
+                          {.size = 40, .capacity = 20, .second = 1},
+                          {.size = 64, .capacity = 8, .last = 1},
+                          {.capacity = 50, .tiles = true},
+                          {.size = 80, .capacity = 50, .tiles = true},
+                          {.capacity = 3, .tiles = true},
+                          {.size = 80, .capacity = 2, .tiles = true},
+                          {.capacity = 50, .first = 1},
+                          {.second = 1, .first = 1},
+                          {.first = 1, .certainty = 90, .top = 30},
+                          {.first = 1, .certainty = 90, .top = 190}};
     HelperThread helper;
     for (const Case& c : cases) {
         SCOPED_TRACE("model " + std::to_string(c.size) + " accept " + std::to_string(c.accept) +
+                     " first " + std::to_string(c.first) + " certainty " +
+                     std::to_string(c.certainty) + " top " + std::to_string(c.top) +
                      (c.tiles ? " tiles" : ""));
         std::unique_ptr<Buffer> image, model;
         ASSERT_EQ(makeBuffer(320, 240, 8, image), IM_OK);
@@ -200,14 +215,16 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
         std::memcpy(image->pixels.get(), target.pixels.data(), target.pixels.size());
         for (int r = 0; r < c.size; ++r)
             std::memcpy(model->row(uint32_t(r)),
-                        (c.tiles ? tiled : img).pixels.data() + (r + 90) * 320 + 140,
+                        (c.tiles ? tiled : img).pixels.data() + (r + c.top) * 320 + 140,
                         std::size_t(c.size));
         // Not an exact copy: a perfect score would end each level at its first window.
         model->row(0)[0] = uint8_t(model->row(0)[0] ^ 0x40);
         Params p;
         p.accept = c.accept;
         p.secondPixel = c.second;
+        p.firstLevel = c.first;
         p.lastLevel = c.last;
+        p.certainty = c.certainty;
         auto run = [&](HelperThread* h) {
             std::vector<ImPatResult> out(std::size_t(c.capacity));
             const int n = execute(*model, *image, p, out.data(), c.capacity, crossRow(), h);
@@ -218,7 +235,8 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
         ASSERT_FALSE(alone.empty());
         const uint64_t before = helper.jobs();
         const auto shared = run(&helper);
-        EXPECT_EQ(helper.jobs(), before + 1);
+        EXPECT_GT(helper.jobs(), before);
+        const uint64_t after = helper.jobs();
         // A helper busy with another job leaves the whole search to the caller.
         std::mutex gate;
         gate.lock();
@@ -226,7 +244,7 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
         const auto busy = run(&helper);
         gate.unlock();
         helper.finish();
-        EXPECT_EQ(helper.jobs(), before + 2);
+        EXPECT_EQ(helper.jobs(), after + 1);
         for (const auto* out : {&shared, &busy}) {
             ASSERT_EQ(out->size(), alone.size());
             EXPECT_EQ(std::memcmp(out->data(), alone.data(), alone.size() * sizeof(ImPatResult)),
