@@ -27,7 +27,7 @@ double Matcher::knownLowest() {
 }
 
 int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
-    if (helper == nullptr || top == bottom) return searchLevel(top, bottom, area);
+    if (helper == nullptr || top == bottom) return searchLevel(top, bottom, area, helper);
     // The levels above the bottom one find no hits, and nothing they do depends on the hits
     // found: they can run ahead, level by level, collecting the areas to refine in the order
     // in which searching depth first would refine them, until there are enough for two

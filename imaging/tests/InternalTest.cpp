@@ -186,8 +186,8 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
         double certainty = 100;
         int top = 90; // the model's first row in the picture
     };
-    // Searched from level 1, the 24-pixel model's top level has enough windows to be scored
-    // in two halves of rows; a certainty below 100 ends it at a window of either half.
+    // Searched from level 1 or 0, the 24-pixel model's top level has enough windows to be
+    // scored in two halves of rows; a certainty below 100 ends it at a window of either half.
     const Case cases[] = {{},
                           {.size = 48, .accept = 0, .capacity = 50},
                           {.size = 70, .capacity = 3},
@@ -199,6 +199,7 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
                           {.capacity = 3, .tiles = true},
                           {.size = 80, .capacity = 2, .tiles = true},
                           {.capacity = 50, .first = 1},
+                          {.capacity = 20, .first = 0},
                           {.second = 1, .first = 1},
                           {.first = 1, .certainty = 90, .top = 30},
                           {.first = 1, .certainty = 90, .top = 190}};
