@@ -124,6 +124,9 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     };
     s.partial.assign(count, 0);
     s.alive.assign(count, 1);
+    // The kernels' outputs: a run of at most nx positions.
+    s.cross.resize(std::size_t(nx));
+    s.crossOdd.resize(std::size_t(nx));
     std::vector<int64_t>& tmp = s.cross;
     const double n = m.n, sm = m.sm, vm = m.vm;
     // The cross sums run row band by row band; after each band, a window whose score cannot
