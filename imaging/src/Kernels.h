@@ -58,9 +58,9 @@ void summedRowAvx2(const int16_t* p, const uint32_t* up1, const uint32_t* up2, i
 // `out` is null, the same of out[u] taken away, for u in [0, n).
 using ColumnsFn = void (*)(const int16_t* in, const int16_t* out, int32_t* s1, int32_t* s2, int n);
 
-// Scores of a row of n windows of `pixels` pixels each: window u's pixel sum is
-// q1[u + span] - q1[u], its square sum q2[u + span] - q2[u], its cross sum with the model
-// cross[u] (all of them at least 0 and below 2^52); sm and vm are the model's sum and
+// Scores of a row of n windows of `pixels` pixels each: window u's pixel sum sx is
+// q1[u + span] - q1[u], its square sum sxx q2[u + span] - q2[u], its cross sum with the model
+// sxm cross[u] (all of them at least 0 and below 2^52); sm and vm are the model's sum and
 // variance term (vm > 0). out[u] is
 //     d * d / (vm * vi) * 100 with vi = |pixels * sxx - sx * sx|, d = pixels * sxm - sx * sm
 // when vi != 0 and d > 0, else 0, rounded as written.
