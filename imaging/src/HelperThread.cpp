@@ -54,6 +54,20 @@ void HelperThread::finish() {
     }
 }
 
+HelperJob::~HelperJob() {
+    if (helper_ == nullptr) return;
+    try {
+        helper_->finish();
+    } catch (...) {
+    }
+}
+
+void HelperJob::finish() {
+    HelperThread* const helper = helper_;
+    helper_ = nullptr;
+    if (helper != nullptr) helper->finish();
+}
+
 uint64_t HelperThread::jobs() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return jobs_;

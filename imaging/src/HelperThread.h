@@ -45,4 +45,25 @@ private:
     std::thread thread_;
 };
 
+// A job given to the helper, if it took it, ended at the latest when the scope that gave it
+// is left: the job works on that scope's data. finish() rethrows what the job threw; a scope
+// left by an exception drops it.
+class HelperJob {
+public:
+    HelperJob(HelperThread* helper, std::function<void()> job)
+        : helper_(helper != nullptr && helper->start(std::move(job)) ? helper : nullptr) {}
+    HelperJob(const HelperJob&) = delete;
+    HelperJob& operator=(const HelperJob&) = delete;
+    ~HelperJob();
+
+    // Whether the helper took the job.
+    bool taken() const { return taken_; }
+    // Waits until the job has ended, if the helper took it.
+    void finish();
+
+private:
+    HelperThread* helper_;
+    const bool taken_ = helper_ != nullptr;
+};
+
 } // namespace qxm::imlib

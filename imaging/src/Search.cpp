@@ -477,22 +477,13 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area, HelperThread* helper)
     const int32_t split = helper != nullptr && int64_t(nx) * ny >= kSplitWindows ? ny / 2 : ny;
     double score = 0.0, helperScore = 0.0;
     int64_t at = -1, helperAt = -1;
-    const bool shared = split < ny && helper->start([&] {
+    HelperJob lower(split < ny ? helper : nullptr, [&] {
         helperAt = scoreRows(m, rows, s, Workspace::local().scratch[std::size_t(L)], split, ny,
                              helperScore);
     });
-    try {
-        at = scoreRows(m, rows, s, s, 0, shared ? split : ny, score);
-    } catch (...) {
-        // The helper works on this frame's data: it must end before the frame is left.
-        if (shared) try {
-                helper->finish();
-            } catch (...) {
-            }
-        throw;
-    }
-    if (shared) {
-        helper->finish();
+    at = scoreRows(m, rows, s, s, 0, lower.taken() ? split : ny, score);
+    if (lower.taken()) {
+        lower.finish();
         if (at < 0) {
             at = helperAt;
             score = helperScore;

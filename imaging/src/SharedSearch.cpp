@@ -84,32 +84,20 @@ int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
     HitList helperHits(capacity);
     std::vector<Found> helperFound;
     int32_t helperCode = IM_OK;
-    const bool shared = areas.size() >= 2 && helper->start([&] {
+    HelperJob share(areas.size() >= 2 ? helper : nullptr, [&] {
         Matcher m(model_, image_, params_, helperHits, Workspace::local(), kernel_);
         helperCode = refine(m, helperHits, helperFound);
     });
 
+    // Should refining throw, the search is abandoned with this matcher; `share` still waits
+    // for the helper first.
     HitList ownHits(capacity);
     std::vector<Found> found;
     HitList* const hits = hits_;
-    int32_t code = IM_OK;
-    try {
-        code = refine(*this, ownHits, found);
-    } catch (...) {
-        hits_ = hits;
-        found_ = nullptr;
-        sharedLowest_ = nullptr;
-        sharedSums_ = nullptr;
-        // The helper works on this frame's data: it must end before the frame is left.
-        if (shared) try {
-                helper->finish();
-            } catch (...) {
-            }
-        throw;
-    }
+    const int32_t code = refine(*this, ownHits, found);
     hits_ = hits;
-    if (shared) {
-        helper->finish();
+    if (share.taken()) {
+        share.finish();
         found.insert(found.end(), helperFound.begin(), helperFound.end());
     }
     // Each area's hits come from one share, in the order found.
