@@ -925,8 +925,11 @@ export class QxmMovie extends Base {
         this.setPosition(frameAtTime(v.currentTime, this.FrameRate));
       }
     });
+    // A seek while paused shows the frame at the time sought. The frame callback may never
+    // come for it (Chromium now and then presents a paused seek's frame without one), so the
+    // position is not left to the callback alone.
     v.addEventListener('seeked', () => {
-      if (this.frameClock === 'timeupdate') {
+      if (this.frameClock === 'timeupdate' || v.paused) {
         this.setPosition(frameAtTime(v.currentTime, this.FrameRate));
       }
     });

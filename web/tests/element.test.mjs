@@ -85,14 +85,19 @@ after(async () => {
 
 // Opens a published page and waits until its movie is open; every event of the element is
 // recorded in window.events.
-async function open(folder, { withoutFrameCallback = false, consoleLines = [] } = {}) {
+// frameCallback: 'real', 'none' (the browser has none) or 'silent' (registered, never called).
+async function open(folder, { frameCallback = 'real', consoleLines = [] } = {}) {
   const page = await browser.newPage();
   await page.setViewport({ width: 800, height: 600 });
   page.on('pageerror', (e) => console.log(`page error: ${e.message}`));
   page.on('console', (m) => consoleLines.push(`${m.type()}: ${m.text()}`));
-  if (withoutFrameCallback) {
+  if (frameCallback === 'none') {
     await page.evaluateOnNewDocument(() => {
       delete HTMLVideoElement.prototype.requestVideoFrameCallback;
+    });
+  } else if (frameCallback === 'silent') {
+    await page.evaluateOnNewDocument(() => {
+      HTMLVideoElement.prototype.requestVideoFrameCallback = () => 1;
     });
   }
   await page.evaluateOnNewDocument(() => {
@@ -503,7 +508,7 @@ describe('published VP9 movie', () => {
 describe('browser without requestVideoFrameCallback', () => {
   test('says so, and a seek still shows the frame sought', async () => {
     const consoleLines = [];
-    const page = await open('mp4', { withoutFrameCallback: true, consoleLines });
+    const page = await open('mp4', { frameCallback: 'none', consoleLines });
     try {
       assert.equal(await inMovie(page, (m) => m.FrameClock), 'timeupdate');
       assert.ok(
@@ -511,6 +516,18 @@ describe('browser without requestVideoFrameCallback', () => {
         consoleLines.join('\n'),
       );
       await checkFrames(page, [0, 1, 2, 17, 44, 45, 88, 89], 'mp4-timeupdate');
+    } finally {
+      await page.close();
+    }
+  });
+});
+
+describe('frame callback that misses a paused seek', () => {
+  test('the position still follows the seek', async () => {
+    const page = await open('mp4', { frameCallback: 'silent' });
+    try {
+      assert.equal(await inMovie(page, (m) => m.FrameClock), 'requestVideoFrameCallback');
+      await checkFrames(page, [0, 1, 17, 44, 89], 'mp4-silent-callback');
     } finally {
       await page.close();
     }
