@@ -1,5 +1,6 @@
 #include "Kernels.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -80,6 +81,35 @@ void scoresDefault(const int64_t* q1, const int64_t* q2, int span, const int64_t
     scoreLoop(q1, q2, span, cross, n, pixels, sm, vm, out);
 }
 
+// A rectangle's sum from four entries of a summed-area table (modulo 2^32).
+inline double rectSum(const uint32_t* t, std::ptrdiff_t lo, std::ptrdiff_t hi, int32_t w) {
+    return double(uint32_t(t[hi + w] - t[hi] - t[lo + w] + t[lo]));
+}
+
+void boundsDefault(const uint32_t* s1, const uint32_t* s2, std::ptrdiff_t stride,
+                   const BandTerms& t, int n, double* wsum, double* wvar, double* rest,
+                   std::size_t pitch) {
+    const std::ptrdiff_t whole = std::ptrdiff_t(t.height) * stride;
+    for (int u = 0; u < n; ++u) {
+        const double sx = rectSum(s1 + u, 0, whole, t.width);
+        const double sxx = rectSum(s2 + u, 0, whole, t.width);
+        wsum[u] = sx;
+        wvar[u] = std::fabs(t.pixels * sxx - sx * sx);
+        double r = 0.0;
+        rest[std::size_t(t.count) * pitch + std::size_t(u)] = r;
+        for (int j = t.count - 1; j >= 1; --j) {
+            const std::ptrdiff_t lo = t.top[std::size_t(j)] * stride;
+            const std::ptrdiff_t hi = t.bottom[std::size_t(j)] * stride;
+            const double ib = rectSum(s1 + u, lo, hi, t.width);
+            const double ibb = rectSum(s2 + u, lo, hi, t.width);
+            const double inr = t.inr[std::size_t(j)];
+            const double varI = std::max(ibb - ib * ib * inr, 0.0) + 1e-12 * ibb + 1.0;
+            r = r + ib * t.mb[std::size_t(j)] * inr + std::sqrt(varI * t.varM[std::size_t(j)]);
+            rest[std::size_t(j) * pitch + std::size_t(u)] = r;
+        }
+    }
+}
+
 #if QXM_IMLIB_X86
 // The same loops compiled for AVX2 (chosen at run time rather than through an indirect
 // function, which sanitizer runtimes do not resolve reliably under every linker).
@@ -131,6 +161,61 @@ __attribute__((target("avx2"))) void scoresAvx2(const int64_t* q1, const int64_t
     }
     scoreLoop(q1 + u, q2 + u, span, cross + u, n - u, pixels, sm, vm, out + u);
 }
+
+// rectSum of four windows side by side.
+__attribute__((target("avx2"))) inline __m256d rectSum4(const uint32_t* t, std::ptrdiff_t lo,
+                                                        std::ptrdiff_t hi, int32_t w) {
+    auto at = [t](std::ptrdiff_t o) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + o));
+    };
+    const __m128i sum =
+        _mm_add_epi32(_mm_sub_epi32(_mm_sub_epi32(at(hi + w), at(hi)), at(lo + w)), at(lo));
+    return exactDoubles(_mm256_cvtepu32_epi64(sum));
+}
+
+// Four windows at a time, each operation the one the plain loop does.
+__attribute__((target("avx2"))) void boundsAvx2(const uint32_t* s1, const uint32_t* s2,
+                                                std::ptrdiff_t stride, const BandTerms& t, int n,
+                                                double* wsum, double* wvar, double* rest,
+                                                std::size_t pitch) {
+    const std::ptrdiff_t whole = std::ptrdiff_t(t.height) * stride;
+    const __m256d pixels = _mm256_set1_pd(t.pixels), zero = _mm256_setzero_pd();
+    const __m256d margin = _mm256_set1_pd(1e-12), one = _mm256_set1_pd(1.0);
+    const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffll));
+    if (n < 4) return boundsDefault(s1, s2, stride, t, n, wsum, wvar, rest, pitch);
+    // A last group that would run past the row ends at its last window instead: the windows
+    // computed twice get the same values again.
+    for (int g = 0; g < n; g += 4) {
+        const int u = std::min(g, n - 4);
+        const __m256d sx = rectSum4(s1 + u, 0, whole, t.width);
+        const __m256d sxx = rectSum4(s2 + u, 0, whole, t.width);
+        _mm256_storeu_pd(wsum + u, sx);
+        _mm256_storeu_pd(wvar + u, _mm256_and_pd(_mm256_sub_pd(_mm256_mul_pd(pixels, sxx),
+                                                               _mm256_mul_pd(sx, sx)),
+                                                 magnitude));
+        __m256d r = zero;
+        _mm256_storeu_pd(rest + std::size_t(t.count) * pitch + std::size_t(u), r);
+        for (int j = t.count - 1; j >= 1; --j) {
+            const std::ptrdiff_t lo = t.top[std::size_t(j)] * stride;
+            const std::ptrdiff_t hi = t.bottom[std::size_t(j)] * stride;
+            const __m256d ib = rectSum4(s1 + u, lo, hi, t.width);
+            const __m256d ibb = rectSum4(s2 + u, lo, hi, t.width);
+            const __m256d inr = _mm256_set1_pd(t.inr[std::size_t(j)]);
+            const __m256d varI = _mm256_add_pd(
+                _mm256_add_pd(
+                    _mm256_max_pd(_mm256_sub_pd(ibb, _mm256_mul_pd(_mm256_mul_pd(ib, ib), inr)),
+                                  zero),
+                    _mm256_mul_pd(margin, ibb)),
+                one);
+            const __m256d mean =
+                _mm256_mul_pd(_mm256_mul_pd(ib, _mm256_set1_pd(t.mb[std::size_t(j)])), inr);
+            const __m256d spread =
+                _mm256_sqrt_pd(_mm256_mul_pd(varI, _mm256_set1_pd(t.varM[std::size_t(j)])));
+            r = _mm256_add_pd(_mm256_add_pd(r, mean), spread);
+            _mm256_storeu_pd(rest + std::size_t(j) * pitch + std::size_t(u), r);
+        }
+    }
+}
 #endif
 
 } // namespace
@@ -153,14 +238,13 @@ void summedRowScalar(const int16_t* p, const uint32_t* up1, const uint32_t* up2,
 
 namespace {
 
-// Inclusive prefix sums of eight 32-bit lanes, plus `carry` (every lane holds the same value).
-__attribute__((target("avx2"))) inline __m256i prefix8(__m256i x, __m256i carry) {
+// Inclusive prefix sums of eight 32-bit lanes.
+__attribute__((target("avx2"))) inline __m256i prefix8(__m256i x) {
     x = _mm256_add_epi32(x, _mm256_slli_si256(x, 4));
     x = _mm256_add_epi32(x, _mm256_slli_si256(x, 8));
     // The low half's total into every lane of the high half.
     const __m256i low = _mm256_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 3, 3));
-    x = _mm256_add_epi32(x, _mm256_permute2x128_si256(low, low, 0x08));
-    return _mm256_add_epi32(x, carry);
+    return _mm256_add_epi32(x, _mm256_permute2x128_si256(low, low, 0x08));
 }
 
 __attribute__((target("avx2"))) inline __m256i lastLane(__m256i x) {
@@ -369,10 +453,12 @@ __attribute__((target("avx2"))) void summedRowAvx2(const int16_t* p, const uint3
     for (; c + 8 <= n; c += 8) {
         const __m256i v =
             _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c)));
-        const __m256i s1 = prefix8(v, c1);
-        const __m256i s2 = prefix8(_mm256_mullo_epi32(v, v), c2);
-        c1 = lastLane(s1);
-        c2 = lastLane(s2);
+        // The running totals c1, c2 wait for one addition per eight columns; the prefix sums
+        // and their totals are worked out beside them.
+        const __m256i p1 = prefix8(v), p2 = prefix8(_mm256_madd_epi16(v, v));
+        const __m256i s1 = _mm256_add_epi32(p1, c1), s2 = _mm256_add_epi32(p2, c2);
+        c1 = _mm256_add_epi32(c1, lastLane(p1));
+        c2 = _mm256_add_epi32(c2, lastLane(p2));
         const __m256i u1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up1 + c + 1));
         const __m256i u2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up2 + c + 1));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out1 + c + 1), _mm256_add_epi32(u1, s1));
@@ -437,13 +523,14 @@ void twice(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int r
 Routines routinesFor(CrossRowFn kernel) {
 #if QXM_IMLIB_X86
     if (kernel == crossRowAvx2)
-        return Routines{crossRow2Avx2, summedRowAvx2, columnsAvx2, scoresAvx2};
+        return Routines{crossRow2Avx2, summedRowAvx2, columnsAvx2, scoresAvx2, boundsAvx2};
     if (kernel == crossRowSse2)
-        return Routines{twice<crossRowSse2>, summedRowScalar, columnsDefault, scoresDefault};
+        return Routines{twice<crossRowSse2>, summedRowScalar, columnsDefault, scoresDefault,
+                        boundsDefault};
 #endif
     // Any other kernel is run one row of windows at a time.
     const CrossRow2Fn two = kernel == crossRowScalar ? twice<crossRowScalar> : nullptr;
-    return Routines{two, summedRowScalar, columnsDefault, scoresDefault};
+    return Routines{two, summedRowScalar, columnsDefault, scoresDefault, boundsDefault};
 }
 
 CrossRowFn crossRow() {

@@ -2,6 +2,7 @@
 // for a run of consecutive window positions.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,6 +68,28 @@ using ColumnsFn = void (*)(const int16_t* in, const int16_t* out, int32_t* s1, i
 using ScoresFn = void (*)(const int64_t* q1, const int64_t* q2, int span, const int64_t* cross,
                           int n, double pixels, double sm, double vm, double* out);
 
+// The terms of the bounds of bounded scoring for windows of width x height pixels: band j
+// covers the window rows [top[j], bottom[j]); bands 1 to count - 1 are bounded (band 0 is
+// always computed). For each band, 1 / its pixels, the model's sum over it and its variance
+// term (with margins for rounding); `pixels` is the window's pixel count.
+struct BandTerms {
+    int32_t count = 0, width = 0, height = 0;
+    std::array<int32_t, 8> top{}, bottom{};
+    std::array<double, 8> inr{}, mb{}, varM{};
+    double pixels = 0;
+};
+
+// For the n windows whose top-left corners are at s1[u] and s2[u] (u < n) of summed-area
+// tables of the pixels and their squares (row stride `stride`, modulo 2^32): each window's
+// pixel sum wsum[u], its variance term wvar[u] = |pixels * square sum - wsum^2|, and
+// rest[j * pitch + u] for j from 1 to count, the most bands j to count - 1 can add to its
+// cross sum with the model (0 for j = count): per band, by Cauchy-Schwarz on the centred
+// values, ib * mb * inr + sqrt(varI * varM) with varI = max(ibb - ib * ib * inr, 0) +
+// 1e-12 * ibb + 1 from the band's image sums ib, ibb; rounded as written.
+using BoundsFn = void (*)(const uint32_t* s1, const uint32_t* s2, std::ptrdiff_t stride,
+                          const BandTerms& t, int n, double* wsum, double* wvar, double* rest,
+                          std::size_t pitch);
+
 // The routines that go with a cross-sum kernel: with AVX2's, the vector ones (the two-row
 // routine loads each model row once for both rows of windows); with the others, plain
 // compilations (the two-row routine runs the kernel twice).
@@ -75,6 +98,7 @@ struct Routines {
     SummedRowFn summedRow;
     ColumnsFn columns;
     ScoresFn scores;
+    BoundsFn bounds;
 };
 Routines routinesFor(CrossRowFn kernel);
 

@@ -110,18 +110,6 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     const int16_t* patch = levelPixels(L, m, xs, ys, stride);
     const LevelPixels& pixels = levelCopy(L, m);
     const LevelSums& sums = *levelSums(L, m);
-    // Sums over rows [v + a, v + b) of window (u, v): four entries of each table (outside the
-    // image the copy holds 0).
-    const std::ptrdiff_t ss = sums.stride;
-    const uint32_t* base1 = sums.s1 + std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
-    const uint32_t* base2 = sums.s2 + std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
-    const int32_t mw = m.mw;
-    auto band = [&](std::size_t u, int32_t v, int32_t a, int32_t b, double& a1, double& a2) {
-        const std::ptrdiff_t hi = std::ptrdiff_t(v + b) * ss + std::ptrdiff_t(u);
-        const std::ptrdiff_t lo = std::ptrdiff_t(v + a) * ss + std::ptrdiff_t(u);
-        a1 = double(uint32_t(base1[hi + mw] - base1[hi] - base1[lo + mw] + base1[lo]));
-        a2 = double(uint32_t(base2[hi + mw] - base2[hi] - base2[lo + mw] + base2[lo]));
-    };
     s.partial.assign(count, 0);
     s.alive.assign(count, 1);
     // The kernels' outputs: a run of at most nx positions.
@@ -140,39 +128,35 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     //     sum I*M <= a*b/nr + sqrt((aa - a*a/nr) * (bb - b*b/nr)).
     // Every rounding is covered by a margin: the variances get 1e-12 of the square sum and 1
     // on top, the sum of the parts 1e-9 of itself and 1.
-    std::array<double, kBands> pInr{}, pMb{}, pVarM{};
+    BandTerms terms;
+    terms.count = bands;
+    terms.width = m.mw;
+    terms.height = m.mh;
+    terms.pixels = n;
     for (int32_t j = 1; j < bands; ++j) {
         const int32_t a = j * step, b = std::min(a + step, m.mh);
         const double inr = 1.0 / (double(b - a) * double(m.mw));
         const double mb = m.rest1[std::size_t(a)] - m.rest1[std::size_t(b)];
         const double mbb = m.rest2[std::size_t(a)] - m.rest2[std::size_t(b)];
-        pInr[std::size_t(j)] = inr;
-        pMb[std::size_t(j)] = mb;
-        pVarM[std::size_t(j)] = std::max(mbb - mb * mb * inr, 0.0) + 1e-12 * mbb + 1.0;
+        terms.top[std::size_t(j)] = a;
+        terms.bottom[std::size_t(j)] = b;
+        terms.inr[std::size_t(j)] = inr;
+        terms.mb[std::size_t(j)] = mb;
+        terms.varM[std::size_t(j)] = std::max(mbb - mb * mb * inr, 0.0) + 1e-12 * mbb + 1.0;
     }
-    // Per window: its sum and variance term, and the bound of the rows from band j on
-    // (rest[i * kBands + j]).
+    // Per window i: its sum and variance term, and the bound of the rows from band j on
+    // (rest[j * count + i]).
     s.wsum.resize(count);
     s.wvar.resize(count);
     s.rest.resize(count * kBands);
-    for (int32_t v = 0; v < ny; ++v)
-        for (int32_t u = 0; u < nx; ++u) {
-            const std::size_t i = std::size_t(v) * cols + std::size_t(u);
-            double sx = 0, sxx = 0;
-            band(std::size_t(u), v, 0, m.mh, sx, sxx);
-            s.wsum[i] = sx;
-            s.wvar[i] = std::fabs(n * sxx - sx * sx);
-            double* rest = s.rest.data() + i * kBands;
-            rest[bands] = 0.0;
-            for (int32_t j = bands - 1; j >= 1; --j) {
-                double ib = 0, ibb = 0;
-                band(std::size_t(u), v, j * step, std::min((j + 1) * step, m.mh), ib, ibb);
-                const double inr = pInr[std::size_t(j)];
-                const double varI = std::max(ibb - ib * ib * inr, 0.0) + 1e-12 * ibb + 1.0;
-                rest[j] = rest[j + 1] + ib * pMb[std::size_t(j)] * inr +
-                          std::sqrt(varI * pVarM[std::size_t(j)]);
-            }
-        }
+    // Window (u, v)'s corner in the tables (outside the image the copy holds 0).
+    const std::ptrdiff_t ss = sums.stride;
+    const std::ptrdiff_t corner = std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
+    for (int32_t v = 0; v < ny; ++v) {
+        const std::size_t i = std::size_t(v) * cols;
+        routines_.bounds(sums.s1 + corner + v * ss, sums.s2 + corner + v * ss, ss, terms, nx,
+                         s.wsum.data() + i, s.wvar.data() + i, s.rest.data() + i, count);
+    }
     for (int32_t j = 0; j < bands; ++j) {
         const int32_t k0 = j * step, k1 = std::min(k0 + step, m.mh);
         // The alive windows of each row lie in [u0, u1]; two rows with any are done together.
@@ -219,7 +203,7 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
         for (std::size_t i = 0; i < count; ++i) {
             if (!s.alive[i]) continue;
             const double u2 =
-                (double(s.partial[i]) + s.rest[i * kBands + std::size_t(j) + 1]) * (1.0 + 1e-9) +
+                (double(s.partial[i]) + s.rest[(std::size_t(j) + 1) * count + i]) * (1.0 + 1e-9) +
                 1.0;
             const double sx = s.wsum[i], vi = s.wvar[i];
             // Above the d the score is computed from, its rounding included.

@@ -98,6 +98,47 @@ TEST(Kernels, SummedRowsAddTheRunningSumsToTheRowAbove) {
     }
 }
 
+TEST(Kernels, WindowBoundsAreTheSameWithEveryKernel) {
+    // Rows of 1 to 9 windows (the vector routine's groups of four and what is left), tables
+    // whose entries wrap around 2^32, bands of uneven heights.
+    std::mt19937 rng(3);
+    const int stride = 40, height = 12;
+    std::vector<uint32_t> s1(std::size_t(stride) * (height + 1)), s2(s1.size());
+    for (std::size_t i = 0; i < s1.size(); ++i) {
+        s1[i] = uint32_t(rng());
+        s2[i] = 0xFFFFF000u + uint32_t(rng() % 0x2000);
+    }
+    BandTerms t;
+    t.count = 3;
+    t.width = 7;
+    t.height = height;
+    t.pixels = 7.0 * height;
+    t.top = {0, 3, 8};
+    t.bottom = {3, 8, 12};
+    t.inr = {0, 1.0 / 35, 1.0 / 28};
+    t.mb = {0, 4000.3, 3500.7};
+    t.varM = {0, 9e4 + 0.1, 3.3};
+    for (int n = 1; n <= 9; ++n) {
+        const std::size_t pitch = 16;
+        std::vector<double> want(3 * 16 + 4 * pitch, -1.0);
+        routinesFor(crossRowScalar)
+            .bounds(s1.data(), s2.data(), stride, t, n, want.data(), want.data() + 16,
+                    want.data() + 32, pitch);
+        for (CrossRowFn f : kernels()) {
+            std::vector<double> got(want.size(), -1.0);
+            routinesFor(f).bounds(s1.data(), s2.data(), stride, t, n, got.data(),
+                                  got.data() + 16, got.data() + 32, pitch);
+            // Bit for bit, and nothing written past the row or below band 1.
+            EXPECT_EQ(0, std::memcmp(got.data(), want.data(), got.size() * sizeof(double))) << n;
+        }
+        const double sx = double(uint32_t(s1[std::size_t(height) * stride + 7] -
+                                          s1[std::size_t(height) * stride] - s1[7] + s1[0]));
+        EXPECT_EQ(want[0], sx);
+        EXPECT_EQ(want[32 + 3 * pitch], 0.0);
+        EXPECT_EQ(want[32 + pitch + std::size_t(n)], -1.0);
+    }
+}
+
 TEST(Kernels, TheSwitchForcesANamedKernelTheProcessorRuns) {
 #if QXM_IMLIB_X86
     const CrossRowFn sse2 = crossRowSse2, avx2 = crossRowAvx2;
