@@ -34,9 +34,20 @@ bool HelperThread::start(std::function<void()> job) {
         }
         pid_ = int(getpid());
     }
-    job_ = std::move(job);
+    queue_.push_back(std::move(job));
     error_ = nullptr;
     taken_ = pending_ = true;
+    ++jobs_;
+    lock.unlock();
+    wake_.notify_one();
+    return true;
+}
+
+bool HelperThread::then(std::function<void()> job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!taken_) return false;
+    queue_.push_back(std::move(job));
+    pending_ = true;
     ++jobs_;
     lock.unlock();
     wake_.notify_one();
@@ -76,10 +87,10 @@ uint64_t HelperThread::jobs() const {
 void HelperThread::loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stop_ || pending_; });
-        if (pending_) {
-            std::function<void()> job = std::move(job_);
-            job_ = nullptr;
+        wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (!queue_.empty()) {
+            std::function<void()> job = std::move(queue_.front());
+            queue_.pop_front();
             lock.unlock();
             std::exception_ptr error;
             try {
@@ -89,9 +100,11 @@ void HelperThread::loop() {
             }
             job = nullptr;
             lock.lock();
-            error_ = error;
-            pending_ = false;
-            done_.notify_all();
+            if (!error_) error_ = error;
+            if (queue_.empty()) {
+                pending_ = false;
+                done_.notify_all();
+            }
         } else if (stop_) {
             return;
         }

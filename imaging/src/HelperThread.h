@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -25,7 +26,11 @@ public:
     // helper is busy with another caller's job or its thread cannot be started. Every true
     // must be followed by finish().
     bool start(std::function<void()> job);
-    // Waits until the started job has ended; rethrows what it threw.
+    // Queues `job` to run after the jobs given so far by the caller that holds the helper
+    // (whose start() returned true and who has not called finish() since); false when there
+    // is no such caller.
+    bool then(std::function<void()> job);
+    // Waits until the jobs given have ended; rethrows what the first of them to throw threw.
     void finish();
     // Jobs run so far.
     uint64_t jobs() const;
@@ -35,10 +40,10 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable wake_, done_;
-    std::function<void()> job_;
+    std::deque<std::function<void()>> queue_;
     std::exception_ptr error_;
-    bool taken_ = false;   // a caller's job is running or not yet collected by finish()
-    bool pending_ = false; // the job has not ended yet
+    bool taken_ = false;   // a caller's jobs are running or not yet collected by finish()
+    bool pending_ = false; // a job has not ended yet
     bool stop_ = false;
     uint64_t jobs_ = 0;
     int pid_ = 0; // the process that started the thread (a forked child has no such thread)
@@ -58,6 +63,10 @@ public:
 
     // Whether the helper took the job.
     bool taken() const { return taken_; }
+    // Gives the helper, if it took the job, another to run after it; false if it did not.
+    bool then(std::function<void()> job) {
+        return helper_ != nullptr && helper_->then(std::move(job));
+    }
     // Waits until the job has ended, if the helper took it.
     void finish();
 

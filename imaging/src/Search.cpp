@@ -243,39 +243,54 @@ void Matcher::splitColumns(int L, const int16_t* patch, int32_t stride, int32_t 
 
 const Matcher::LevelPixels& Matcher::levelCopy(int L, const ModelLevel& m) {
     LevelPixels& c = levels_[std::size_t(L)];
-    if (!c.ready) {
-        const Buffer& img = *image_.level(L);
-        const Area& a = img.search;
-        const int32_t hw = (m.mw - 1) / 2, hh = (m.mh - 1) / 2;
-        // Windows centred in the search area, plus what the kernels read past a run.
-        c.x0 = int32_t(a.x) - hw;
-        c.y0 = int32_t(a.y) - hh;
-        const int32_t x1 = int32_t(a.x + a.w) + (m.mw - 1 - hw) + m.taps + 2 * kTapBlock;
-        const int32_t y1 = int32_t(a.y + a.h) + (m.mh - 1 - hh);
-        c.stride = roundUp(x1 - c.x0, kTapBlock);
-        c.cols = int32_t(a.x + a.w) + (m.mw - 1 - hw) - c.x0;
-        const int32_t rows = y1 - c.y0;
-        c.rows = rows;
-        // Every element is written below.
-        c.pixels = work_.pixels[std::size_t(L)].get(std::size_t(rows) * std::size_t(c.stride));
-        const int32_t xa = std::max(c.x0, 0), xb = std::min(c.x0 + c.stride, int32_t(img.width));
-        for (int32_t t = 0; t < rows; ++t) {
-            int16_t* dst = c.pixels + std::size_t(t) * std::size_t(c.stride);
-            const int32_t yy = c.y0 + t;
-            if (xa >= xb || yy < 0 || yy >= int32_t(img.height)) {
-                std::fill(dst, dst + c.stride, int16_t(0));
-                continue;
-            }
-            std::fill(dst, dst + (xa - c.x0), int16_t(0));
-            const uint8_t* src = img.row(uint32_t(yy)) + xa;
-            int16_t* in = dst + (xa - c.x0);
-            for (int32_t k = 0; k < xb - xa; ++k)
-                in[k] = src[k];
-            std::fill(in + (xb - xa), dst + c.stride, int16_t(0));
-        }
-        c.ready = true;
+    if (c.ready) return c;
+    SharedLevel* const shared = sharedLevel(L);
+    int state = 0;
+    const bool publish = shared != nullptr &&
+                         shared->pixelsState.compare_exchange_strong(state, 1, std::memory_order_acquire);
+    if (state == 2) {
+        c = shared->pixels;
+        return c;
+    }
+    buildCopy(L, m, c);
+    if (publish) {
+        shared->pixels = c;
+        shared->pixelsState.store(2, std::memory_order_release);
     }
     return c;
+}
+
+void Matcher::buildCopy(int L, const ModelLevel& m, LevelPixels& c) {
+    const Buffer& img = *image_.level(L);
+    const Area& a = img.search;
+    const int32_t hw = (m.mw - 1) / 2, hh = (m.mh - 1) / 2;
+    // Windows centred in the search area, plus what the kernels read past a run.
+    c.x0 = int32_t(a.x) - hw;
+    c.y0 = int32_t(a.y) - hh;
+    const int32_t x1 = int32_t(a.x + a.w) + (m.mw - 1 - hw) + m.taps + 2 * kTapBlock;
+    const int32_t y1 = int32_t(a.y + a.h) + (m.mh - 1 - hh);
+    c.stride = roundUp(x1 - c.x0, kTapBlock);
+    c.cols = int32_t(a.x + a.w) + (m.mw - 1 - hw) - c.x0;
+    const int32_t rows = y1 - c.y0;
+    c.rows = rows;
+    // Every element is written below.
+    c.pixels = work_.pixels[std::size_t(L)].get(std::size_t(rows) * std::size_t(c.stride));
+    const int32_t xa = std::max(c.x0, 0), xb = std::min(c.x0 + c.stride, int32_t(img.width));
+    for (int32_t t = 0; t < rows; ++t) {
+        int16_t* dst = c.pixels + std::size_t(t) * std::size_t(c.stride);
+        const int32_t yy = c.y0 + t;
+        if (xa >= xb || yy < 0 || yy >= int32_t(img.height)) {
+            std::fill(dst, dst + c.stride, int16_t(0));
+            continue;
+        }
+        std::fill(dst, dst + (xa - c.x0), int16_t(0));
+        const uint8_t* src = img.row(uint32_t(yy)) + xa;
+        int16_t* in = dst + (xa - c.x0);
+        for (int32_t k = 0; k < xb - xa; ++k)
+            in[k] = src[k];
+        std::fill(in + (xb - xa), dst + c.stride, int16_t(0));
+    }
+    c.ready = true;
 }
 
 const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y,
@@ -288,11 +303,10 @@ const int16_t* Matcher::levelPixels(int L, const ModelLevel& m, int32_t x, int32
 const Matcher::LevelSums* Matcher::levelSums(int L, const ModelLevel& m) {
     LevelSums& t = sums_[std::size_t(L)];
     if (t.ready) return &t;
-    SharedSums* const shared =
-        sharedSums_ != nullptr && sharedSums_->level == L ? sharedSums_ : nullptr;
+    SharedLevel* const shared = sharedLevel(L);
     if (shared != nullptr) {
         int state = 0;
-        if (!shared->state.compare_exchange_strong(state, 1, std::memory_order_acquire)) {
+        if (!shared->sumsState.compare_exchange_strong(state, 1, std::memory_order_acquire)) {
             if (state != 2) return nullptr;
             t = shared->sums;
             return &t;
@@ -314,9 +328,23 @@ const Matcher::LevelSums* Matcher::levelSums(int L, const ModelLevel& m) {
     t.ready = true;
     if (shared != nullptr) {
         shared->sums = t;
-        shared->state.store(2, std::memory_order_release);
+        shared->sumsState.store(2, std::memory_order_release);
     }
     return &t;
+}
+
+bool Matcher::boundable(int L, int bottom, const ModelLevel& m) const {
+    // Only large models gain more from giving up hopeless windows early than the bounds cost.
+    return L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea && m.mw * m.mh <= kBoundedAreaMax;
+}
+
+void Matcher::prepareShare(int top) {
+    const int L = shared_->level;
+    for (int k = L + 1; k < top; ++k)
+        modelLevel(k);
+    const ModelLevel& m = modelLevel(L);
+    levelCopy(L, m);
+    if (boundable(L, L, m)) levelSums(L, m);
 }
 
 int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {
@@ -437,10 +465,8 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area, HelperThread* helper)
     const int32_t cw = std::min(tw, nx + 2), ch = std::min(th, ny + 2);
     s.table.assign(std::size_t(cw) * std::size_t(ch), 0.0);
     const double certainty = params_.certainty, acceptance = params_.accept;
-    // Only large models gain more from giving up hopeless windows early than the bounds cost.
-    const bool boundable =
-        L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea && m.mw * m.mh <= kBoundedAreaMax;
-    if (double lowest; boundable && (lowest = knownLowest()) >= 0.0 && levelSums(L, m) != nullptr) {
+    if (double lowest; boundable(L, bottom, m) && (lowest = knownLowest()) >= 0.0 &&
+                       levelSums(L, m) != nullptr) {
         s.scores.resize(std::size_t(nx) * std::size_t(ny));
         // A window below the lowest kept hit cannot enter the list, one below the acceptance
         // not even the table; none of them may reach the certainty, which ends the level.

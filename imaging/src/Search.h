@@ -145,13 +145,25 @@ private:
     // neighbour out, nor end the level.
     void boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
                        double bar, double* scores);
-    // The bottom level's summed-area tables, built once for both shares of a search: by the
-    // first share that needs them, while the other scores without bounds.
-    struct SharedSums {
+    // The bottom level's copy and summed-area tables, built once for both shares of a search:
+    // by the helper before it takes its first area, or by the first share that needs them.
+    // Meanwhile the other share builds a copy of its own, and scores without bounds.
+    struct SharedLevel {
         int level = -1;
-        std::atomic<int> state{0}; // 0: not built, 1: being built, 2: ready in `sums`
+        // 0: not built, 1: being built, 2: ready in `pixels` (`sums`)
+        std::atomic<int> pixelsState{0}, sumsState{0};
+        LevelPixels pixels;
         LevelSums sums;
     };
+    // The shared level if it is level L.
+    SharedLevel* sharedLevel(int L) const {
+        return shared_ != nullptr && shared_->level == L ? shared_ : nullptr;
+    }
+    // Gets ready for a share of the refinements below level `top`: the model's levels, the
+    // shared level's copy, and its summed-area tables if its scores are bounded.
+    void prepareShare(int top);
+    // Whether level L's scores are bounded once the hit list is full.
+    bool boundable(int L, int bottom, const ModelLevel& m) const;
     // Level L's summed-area tables, built on first use; null while the other share builds
     // them.
     const LevelSums* levelSums(int L, const ModelLevel& m);
@@ -168,8 +180,9 @@ private:
     // returns its index v * nx + u, its score in `found`; else -1.
     int64_t scoreRows(const ModelLevel& m, const Rows& r, Workspace::Scratch& planes,
                       Workspace::Scratch& s, int32_t v0, int32_t v1, double& found) const;
-    // Level L's copy, built on first use.
+    // Level L's copy, built on first use (or taken from the other share).
     const LevelPixels& levelCopy(int L, const ModelLevel& m);
+    void buildCopy(int L, const ModelLevel& m, LevelPixels& c);
     // The pixel (x, y) of level L's copy, and the copy's row stride.
     const int16_t* levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y, int32_t& stride);
     int32_t accept(int L, int bottom, double score, double cx, double cy);
@@ -180,11 +193,16 @@ private:
     // The lowest hit known to be no higher than the lowest of the final list, or -1 when there
     // is none yet: the lowest of a full list, or the better one of two shares.
     double knownLowest();
-    // Searches level L over each of the areas, in two shares when the helper is free, the
-    // areas of the best windows first: each share keeps the hits it may need, and those of
-    // both are then added in the order of the areas, which leaves the list as searching the
-    // areas one after another would.
-    int32_t refineAll(int L, int bottom, const std::vector<Pending>& areas, HelperThread* helper);
+    // The helper's share of a search: its matcher (made on the helper's thread, with the
+    // helper's workspace), the hits it may need and its own list of the best of them, its
+    // code, and the level both shares build once.
+    struct Share;
+    // Searches level L over each of the areas, in two shares when the helper has taken the
+    // job `prepared` (which gets its share ready), the areas of the best windows first: each
+    // share keeps the hits it may need, and those of both are then added in the order of the
+    // areas, which leaves the list as searching the areas one after another would.
+    int32_t refineAll(int L, int bottom, const std::vector<Pending>& areas, HelperJob& prepared,
+                      Share& aide);
     void project(int L, double& cx, double& cy) const;
 
     const Pyramid& model_;
@@ -196,7 +214,7 @@ private:
     std::vector<Found>* found_ = nullptr;
     std::size_t area_ = 0;
     std::atomic<double>* sharedLowest_ = nullptr;
-    SharedSums* sharedSums_ = nullptr;
+    SharedLevel* shared_ = nullptr;
     // While the upper levels run ahead: the level whose areas are collected, and where.
     int collectLevel_ = -1;
     std::vector<Pending>* collected_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 
 namespace qxm::imlib {
 
@@ -13,6 +14,15 @@ namespace {
 constexpr std::size_t kSharedAreas = 32;
 
 } // namespace
+
+struct Matcher::Share {
+    explicit Share(int capacity) : hits(capacity) {}
+    std::optional<Matcher> matcher;
+    HitList hits;
+    std::vector<Found> found;
+    int32_t code = IM_OK;
+    SharedLevel level;
+};
 
 double Matcher::knownLowest() {
     double lowest = hits_->full() ? hits_->lowest() : -1.0;
@@ -31,7 +41,11 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
     // The levels above the bottom one find no hits, and nothing they do depends on the hits
     // found: they can run ahead, level by level, collecting the areas to refine in the order
     // in which searching depth first would refine them, until there are enough for two
-    // shares of similar work.
+    // shares of similar work. Once the top level is searched (which may use the helper
+    // itself), the helper gets its share ready meanwhile.
+    Share aide(hits_->capacity());
+    aide.level.level = bottom;
+    std::optional<HelperJob> prepared;
     std::vector<Pending> areas{{area, 0.0}}, next;
     int L = top;
     for (; L > bottom && areas.size() < kSharedAreas; --L) {
@@ -45,12 +59,19 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
         collectLevel_ = -1;
         if (code != IM_OK) return code;
         areas.swap(next);
+        if (L == top)
+            prepared.emplace(helper, [&] {
+                aide.matcher.emplace(model_, image_, params_, aide.hits, Workspace::local(),
+                                     kernel_);
+                aide.matcher->shared_ = &aide.level;
+                aide.matcher->prepareShare(top);
+            });
     }
-    return refineAll(L, bottom, areas, helper);
+    return refineAll(L, bottom, areas, *prepared, aide);
 }
 
 int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
-                           HelperThread* helper) {
+                           HelperJob& prepared, Share& aide) {
     // The areas of the best windows first, so that the lowest kept hit, below which windows
     // are given up, soon comes near its final value. Both shares take the next area not yet
     // taken. Each gives up windows below the better of the two lowest kept hits: neither is
@@ -62,14 +83,12 @@ int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
                      [&](std::size_t a, std::size_t b) { return areas[a].score > areas[b].score; });
     std::atomic<std::size_t> next{0};
     std::atomic<double> lowest{-1.0};
-    SharedSums sums;
-    sums.level = bottom;
     const int capacity = hits_->capacity();
     auto refine = [&](Matcher& m, HitList& hits, std::vector<Found>& found) {
         m.hits_ = &hits;
         m.found_ = &found;
         m.sharedLowest_ = &lowest;
-        m.sharedSums_ = &sums;
+        m.shared_ = &aide.level;
         int32_t code = IM_OK;
         for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < order.size();) {
             m.area_ = order[k];
@@ -78,34 +97,28 @@ int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
         }
         m.found_ = nullptr;
         m.sharedLowest_ = nullptr;
-        m.sharedSums_ = nullptr;
+        m.shared_ = nullptr;
         return code;
     };
-    HitList helperHits(capacity);
-    std::vector<Found> helperFound;
-    int32_t helperCode = IM_OK;
-    HelperJob share(areas.size() >= 2 ? helper : nullptr, [&] {
-        Matcher m(model_, image_, params_, helperHits, Workspace::local(), kernel_);
-        helperCode = refine(m, helperHits, helperFound);
+    const bool shared = areas.size() >= 2 && prepared.then([&] {
+        if (aide.matcher) aide.code = refine(*aide.matcher, aide.hits, aide.found);
     });
 
-    // Should refining throw, the search is abandoned with this matcher; `share` still waits
-    // for the helper first.
+    // Should refining throw, the search is abandoned with this matcher; `prepared` still
+    // waits for the helper first.
     HitList ownHits(capacity);
     std::vector<Found> found;
     HitList* const hits = hits_;
     const int32_t code = refine(*this, ownHits, found);
     hits_ = hits;
-    if (share.taken()) {
-        share.finish();
-        found.insert(found.end(), helperFound.begin(), helperFound.end());
-    }
+    prepared.finish();
+    if (shared) found.insert(found.end(), aide.found.begin(), aide.found.end());
     // Each area's hits come from one share, in the order found.
     std::stable_sort(found.begin(), found.end(),
                      [](const Found& a, const Found& b) { return a.area < b.area; });
     for (const Found& f : found)
         hits_->add(f.score, f.x, f.y);
-    return code != IM_OK ? code : helperCode;
+    return code != IM_OK ? code : aide.code;
 }
 
 } // namespace qxm::imlib

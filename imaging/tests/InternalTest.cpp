@@ -13,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -295,14 +296,25 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
     }
 }
 
-TEST(SharedSearch, TheHelperHandsBackWhatItsJobThrew) {
+TEST(SharedSearch, TheHelperRunsQueuedJobsInOrderAndHandsBackTheFirstThrow) {
     HelperThread helper;
-    ASSERT_TRUE(helper.start([] { throw std::bad_alloc(); }));
+    std::vector<int> ran;
+    EXPECT_FALSE(helper.then([] {})) << "no caller holds the helper";
+    ASSERT_TRUE(helper.start([&] {
+        ran.push_back(1);
+        throw std::bad_alloc();
+    }));
+    EXPECT_TRUE(helper.then([&] {
+        ran.push_back(2);
+        throw std::runtime_error("second");
+    }));
+    EXPECT_TRUE(helper.then([&] { ran.push_back(3); }));
     EXPECT_THROW(helper.finish(), std::bad_alloc);
-    int ran = 0;
-    ASSERT_TRUE(helper.start([&] { ++ran; }));
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+    EXPECT_FALSE(helper.then([] {}));
+    ASSERT_TRUE(helper.start([&] { ran.push_back(4); }));
     helper.finish();
-    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(ran.size(), 4u);
 }
 
 TEST(Pyramid, DepthRule) {
