@@ -410,7 +410,15 @@ int64_t Matcher::scoreRows(const ModelLevel& m, const Rows& r, Scratch& planes, 
             s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
         }
         if (step_ == 1) {
-            kernel_(patchRow(v), stride, m.coef.data(), m.mh, m.taps, nx, s.cross.data());
+            // Two rows of windows at a time where the routine shares the model's loads.
+            if (v > v0 && (v - v0) % 2 == 1 && routines_.crossRow2 != nullptr) {
+                std::swap(s.cross, s.crossOdd);
+            } else if (v + 1 < v1 && routines_.crossRow2 != nullptr) {
+                routines_.crossRow2(patchRow(v), stride, m.coef.data(), m.mh, m.taps, nx,
+                                    s.cross.data(), s.crossOdd.data());
+            } else {
+                kernel_(patchRow(v), stride, m.coef.data(), m.mh, m.taps, nx, s.cross.data());
+            }
         } else {
             const std::size_t off = std::size_t(v) * std::size_t(ps);
             kernel_(planes.odd.data() + off, ps, m.coef.data(), m.mh, m.taps, (nx + 1) / 2,
