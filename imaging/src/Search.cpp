@@ -480,15 +480,20 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area, HelperThread* helper)
         // not even the table; none of them may reach the certainty, which ends the level.
         const double bar = std::min(std::max(lowest, acceptance), certainty);
         boundedScores(L, m, xs, ys, nx, ny, bar, s.scores.data());
+        bool any = false;
         for (int32_t v = 0; v < ny; ++v) {
             double* tableRow = s.table.data() + std::size_t(v) * std::size_t(cw);
             for (int32_t u = 0; u < nx; ++u) {
                 const double score = s.scores[std::size_t(v) * std::size_t(nx) + std::size_t(u)];
                 if (score >= certainty) return accept(L, bottom, score, xs + u + hwd, ys + v + hhd);
-                if (score >= acceptance) tableRow[u] = score;
+                if (score >= acceptance) {
+                    tableRow[u] = score;
+                    any = true;
+                }
             }
         }
-        return finishLevel(L, bottom, xs, ys, nx, ny, cw, tw, th, hwd, hhd);
+        // Often every window was given up: then there is nothing to suppress or report.
+        return any ? finishLevel(L, bottom, xs, ys, nx, ny, cw, tw, th, hwd, hhd) : IM_OK;
     }
     // A large level is scored in two halves of rows, the lower one by the helper.
     const Rows rows{patch, stride, tw, th, nx, cw};
