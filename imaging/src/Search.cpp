@@ -20,8 +20,6 @@ constexpr std::size_t kBands = 8;
 // Searches whose bottom level has at least this many positions share their refinements with
 // the helper thread.
 constexpr uint64_t kSharedArea = 128 * 128;
-// A level of at least this many windows, searched whole, is scored in two halves of rows.
-constexpr int64_t kSplitWindows = 8192;
 
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;

@@ -13,6 +13,9 @@
 
 namespace qxm::imlib {
 
+// A level of at least this many windows, searched whole, is scored in two halves of rows.
+inline constexpr int64_t kSplitWindows = 8192;
+
 // The best hits of one search, highest score first; equal scores keep the order in which
 // they were found. Only the first `capacity` records can ever be copied out, so no more are
 // kept.

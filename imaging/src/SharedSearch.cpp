@@ -41,11 +41,20 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
     // The levels above the bottom one find no hits, and nothing they do depends on the hits
     // found: they can run ahead, level by level, collecting the areas to refine in the order
     // in which searching depth first would refine them, until there are enough for two
-    // shares of similar work. Once the top level is searched (which may use the helper
-    // itself), the helper gets its share ready meanwhile.
+    // shares of similar work. The helper gets its share ready meanwhile: from the start, or
+    // once the top level is searched if that is scored in two halves (the helper scores one).
     Share aide(hits_->capacity());
     aide.level.level = bottom;
     std::optional<HelperJob> prepared;
+    auto prepare = [&] {
+        prepared.emplace(helper, [&] {
+            aide.matcher.emplace(model_, image_, params_, aide.hits, Workspace::local(), kernel_);
+            aide.matcher->shared_ = &aide.level;
+            aide.matcher->prepareShare(top);
+        });
+    };
+    const bool topInHalves = int64_t(area.w) * area.h >= kSplitWindows;
+    if (!topInHalves) prepare();
     std::vector<Pending> areas{{area, 0.0}}, next;
     int L = top;
     for (; L > bottom && areas.size() < kSharedAreas; --L) {
@@ -59,13 +68,7 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
         collectLevel_ = -1;
         if (code != IM_OK) return code;
         areas.swap(next);
-        if (L == top)
-            prepared.emplace(helper, [&] {
-                aide.matcher.emplace(model_, image_, params_, aide.hits, Workspace::local(),
-                                     kernel_);
-                aide.matcher->shared_ = &aide.level;
-                aide.matcher->prepareShare(top);
-            });
+        if (L == top && topInHalves) prepare();
     }
     return refineAll(L, bottom, areas, *prepared, aide);
 }
