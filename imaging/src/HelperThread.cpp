@@ -94,6 +94,7 @@ void HelperThread::loop() {
             lock.unlock();
             std::exception_ptr error;
             try {
+                if (beforeJob_) beforeJob_();
                 job();
             } catch (...) {
                 error = std::current_exception();

@@ -14,7 +14,9 @@ namespace qxm::imlib {
 
 class HelperThread {
 public:
-    HelperThread() = default;
+    // `beforeJob`, if given, runs on the helper's thread before every job (tests slow the
+    // helper down with it).
+    explicit HelperThread(std::function<void()> beforeJob = {}) : beforeJob_(std::move(beforeJob)) {}
     HelperThread(const HelperThread&) = delete;
     HelperThread& operator=(const HelperThread&) = delete;
     ~HelperThread();
@@ -41,6 +43,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_, done_;
     std::deque<std::function<void()>> queue_;
+    std::function<void()> beforeJob_;
     std::exception_ptr error_;
     bool taken_ = false;   // a caller's jobs are running or not yet collected by finish()
     bool pending_ = false; // a job has not ended yet

@@ -310,6 +310,13 @@ const Matcher::LevelSums* Matcher::levelSums(int L, const ModelLevel& m) {
             return &t;
         }
     }
+    const SumsClaim claim(shared);
+    buildSums(L, m, shared);
+    return &t;
+}
+
+void Matcher::buildSums(int L, const ModelLevel& m, SharedLevel* shared) {
+    LevelSums& t = sums_[std::size_t(L)];
     const LevelPixels& c = levelCopy(L, m);
     const int16_t* pixels = c.pixels;
     t.stride = c.cols + 1;
@@ -328,7 +335,6 @@ const Matcher::LevelSums* Matcher::levelSums(int L, const ModelLevel& m) {
         shared->sums = t;
         shared->sumsState.store(2, std::memory_order_release);
     }
-    return &t;
 }
 
 bool Matcher::boundable(int L, int bottom, const ModelLevel& m) const {
@@ -336,13 +342,21 @@ bool Matcher::boundable(int L, int bottom, const ModelLevel& m) const {
     return L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea && m.mw * m.mh <= kBoundedAreaMax;
 }
 
-void Matcher::prepareShare(int top) {
+bool Matcher::claimSums(SharedLevel& shared) {
+    int state = 0;
+    return boundable(shared.level, shared.level, modelLevel(shared.level)) &&
+           shared.sumsState.compare_exchange_strong(state, 1, std::memory_order_acquire);
+}
+
+void Matcher::prepareShare(int top, bool sums) {
     const int L = shared_->level;
     for (int k = L + 1; k < top; ++k)
         modelLevel(k);
     const ModelLevel& m = modelLevel(L);
-    levelCopy(L, m);
-    if (boundable(L, L, m)) levelSums(L, m);
+    if (sums)
+        buildSums(L, m, shared_);
+    else
+        levelCopy(L, m);
 }
 
 int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {
@@ -354,13 +368,15 @@ int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {
 }
 
 int32_t Matcher::descend(int L, int bottom, Rect area, double score) {
+    if (L == bottom) ++part_;
     if (L != collectLevel_) return searchLevel(L, bottom, area);
     collected_->push_back({area, score});
     return IM_OK;
 }
 
 void Matcher::hit(double score, double cx, double cy) {
-    if (found_ != nullptr && hits_->mayKeep(score)) found_->push_back({score, cx, cy, area_});
+    if (found_ != nullptr && hits_->mayKeep(score))
+        found_->push_back({score, cx, cy, area_, part_});
     hits_->add(score, cx, cy);
 }
 
@@ -455,6 +471,15 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area, HelperThread* helper)
     const int32_t nx = tw - m.mw + 1, ny = th - m.mh + 1;
     // A model without variance scores 0 everywhere: nothing reaches the table.
     if (m.vm == 0.0 || nx <= 0 || ny <= 0) return IM_OK;
+    // Once the hit list is full, hopeless windows are given up early; while the other share
+    // builds the tables that takes, the search is put off (when there is a pool for it).
+    const LevelSums* sums = nullptr;
+    double lowest = -1.0;
+    if (boundable(L, bottom, m) && (lowest = knownLowest()) >= 0.0 &&
+        (sums = levelSums(L, m)) == nullptr && deferred_ != nullptr) {
+        deferred_->put({area, area_, part_});
+        return IM_OK;
+    }
 
     Scratch& s = work_.scratch[std::size_t(L)];
     int32_t stride = 0;
@@ -471,8 +496,7 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area, HelperThread* helper)
     const int32_t cw = std::min(tw, nx + 2), ch = std::min(th, ny + 2);
     s.table.assign(std::size_t(cw) * std::size_t(ch), 0.0);
     const double certainty = params_.certainty, acceptance = params_.accept;
-    if (double lowest; boundable(L, bottom, m) && (lowest = knownLowest()) >= 0.0 &&
-                       levelSums(L, m) != nullptr) {
+    if (sums != nullptr) {
         s.scores.resize(std::size_t(nx) * std::size_t(ny));
         // A window below the lowest kept hit cannot enter the list, one below the acceptance
         // not even the table; none of them may reach the certainty, which ends the level.

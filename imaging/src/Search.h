@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace qxm::imlib {
@@ -104,9 +105,39 @@ public:
 private:
     // A hit that one share of the refinements may keep, with the index of the refined area
     // it came from.
+    // A hit that one share of the refinements may keep: the refined area it came from and
+    // the bottom-level search within that area (in the order of searching depth first).
     struct Found {
         double score, x, y;
-        std::size_t area;
+        std::size_t area, part;
+    };
+    // Bottom-level searches put off until the summed-area tables are ready, which either
+    // share then takes.
+    struct Deferred {
+        Rect rect;
+        std::size_t area, part;
+    };
+    class Pool {
+    public:
+        void put(const Deferred& d) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            items_.push_back(d);
+        }
+        bool take(Deferred& d) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (items_.empty()) return false;
+            d = items_.back();
+            items_.pop_back();
+            return true;
+        }
+        bool empty() {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return items_.empty();
+        }
+
+    private:
+        std::mutex mutex_;
+        std::vector<Deferred> items_;
     };
     // An area to refine, with the score of the window it refines.
     struct Pending {
@@ -158,18 +189,39 @@ private:
         LevelPixels pixels;
         LevelSums sums;
     };
+    // A claim of a shared level's summed-area tables, given up when it ends without them
+    // built (so that, should building fail, the other share builds them rather than wait).
+    class SumsClaim {
+    public:
+        explicit SumsClaim(SharedLevel* level) : level_(level) {}
+        SumsClaim(const SumsClaim&) = delete;
+        SumsClaim& operator=(const SumsClaim&) = delete;
+        ~SumsClaim() {
+            if (level_ != nullptr && level_->sumsState.load(std::memory_order_acquire) != 2)
+                level_->sumsState.store(0, std::memory_order_release);
+        }
+
+    private:
+        SharedLevel* level_;
+    };
     // The shared level if it is level L.
     SharedLevel* sharedLevel(int L) const {
         return shared_ != nullptr && shared_->level == L ? shared_ : nullptr;
     }
+    // Claims the building of the shared level's summed-area tables if its scores are
+    // bounded: the other share then puts its bottom-level searches off until they are ready
+    // rather than building them as well.
+    bool claimSums(SharedLevel& shared);
     // Gets ready for a share of the refinements below level `top`: the model's levels, the
-    // shared level's copy, and its summed-area tables if its scores are bounded.
-    void prepareShare(int top);
+    // shared level's copy, and its summed-area tables if `sums` (claimed).
+    void prepareShare(int top, bool sums);
     // Whether level L's scores are bounded once the hit list is full.
     bool boundable(int L, int bottom, const ModelLevel& m) const;
     // Level L's summed-area tables, built on first use; null while the other share builds
     // them.
     const LevelSums* levelSums(int L, const ModelLevel& m);
+    // Builds them, for the other share too if it is shared (and claimed).
+    void buildSums(int L, const ModelLevel& m, SharedLevel* shared);
     void splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th);
     // The windows of one level search: their pixels from `patch`, tw x th of them read, nx
     // positions a row; the table rows are cw cells apart.
@@ -206,16 +258,21 @@ private:
     // areas, which leaves the list as searching the areas one after another would.
     int32_t refineAll(int L, int bottom, const std::vector<Pending>& areas, HelperJob& prepared,
                       Share& aide);
+    // Takes the bottom-level searches put off, once the tables are ready or, with `wait`,
+    // once the other share has built them.
+    int32_t resume(int bottom, bool wait);
     void project(int L, double& cx, double& cy) const;
 
     const Pyramid& model_;
     const Pyramid& image_;
     const Params& params_;
     HitList* hits_;
-    // While a share runs: where its kept hits go, the area being refined, and the better of
-    // the two shares' lowest kept hits.
+    // While a share runs: where its kept hits go, the area being refined and the bottom-level
+    // search within it, where bottom-level searches are put off, and the better of the two
+    // shares' lowest kept hits.
     std::vector<Found>* found_ = nullptr;
-    std::size_t area_ = 0;
+    std::size_t area_ = 0, part_ = 0;
+    Pool* deferred_ = nullptr;
     std::atomic<double>* sharedLowest_ = nullptr;
     SharedLevel* shared_ = nullptr;
     // While the upper levels run ahead: the level whose areas are collected, and where.

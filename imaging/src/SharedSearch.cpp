@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <optional>
+#include <thread>
 
 namespace qxm::imlib {
 
@@ -47,11 +48,15 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
     aide.level.level = bottom;
     std::optional<HelperJob> prepared;
     auto prepare = [&] {
-        prepared.emplace(helper, [&] {
+        const bool sums = claimSums(aide.level);
+        prepared.emplace(helper, [&, sums] {
+            const SumsClaim claim(sums ? &aide.level : nullptr);
             aide.matcher.emplace(model_, image_, params_, aide.hits, Workspace::local(), kernel_);
             aide.matcher->shared_ = &aide.level;
-            aide.matcher->prepareShare(top);
+            aide.matcher->prepareShare(top, sums);
         });
+        // A job the helper did not take leaves the tables to whoever needs them first.
+        if (sums && !prepared->taken()) aide.level.sumsState.store(0, std::memory_order_release);
     };
     const bool topInHalves = int64_t(area.w) * area.h >= kSplitWindows;
     if (!topInHalves) prepare();
@@ -73,6 +78,27 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
     return refineAll(L, bottom, areas, *prepared, aide);
 }
 
+int32_t Matcher::resume(int bottom, bool wait) {
+    if (deferred_->empty()) return IM_OK;
+    const ModelLevel& m = modelLevel(bottom);
+    if (levelSums(bottom, m) == nullptr) {
+        if (!wait) return IM_OK;
+        while (levelSums(bottom, m) == nullptr)
+            std::this_thread::yield();
+    }
+    const std::size_t area = area_, part = part_;
+    int32_t code = IM_OK;
+    for (Deferred d; deferred_->take(d);) {
+        area_ = d.area;
+        part_ = d.part;
+        const int32_t c = searchLevel(bottom, bottom, d.rect);
+        if (c != IM_OK && code == IM_OK) code = c;
+    }
+    area_ = area;
+    part_ = part;
+    return code;
+}
+
 int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
                            HelperJob& prepared, Share& aide) {
     // The areas of the best windows first, so that the lowest kept hit, below which windows
@@ -87,25 +113,36 @@ int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
     std::atomic<std::size_t> next{0};
     std::atomic<double> lowest{-1.0};
     const int capacity = hits_->capacity();
+    // Bottom-level searches that come before the tables are ready wait here for them.
+    Pool deferred;
+    const bool shared = areas.size() >= 2 && prepared.taken();
     auto refine = [&](Matcher& m, HitList& hits, std::vector<Found>& found) {
         m.hits_ = &hits;
         m.found_ = &found;
         m.sharedLowest_ = &lowest;
         m.shared_ = &aide.level;
+        m.deferred_ = shared ? &deferred : nullptr;
         int32_t code = IM_OK;
-        for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < order.size();) {
-            m.area_ = order[k];
-            const int32_t c = m.searchLevel(L, bottom, areas[order[k]].area);
+        auto note = [&code](int32_t c) {
             if (c != IM_OK && code == IM_OK) code = c;
+        };
+        for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < order.size();) {
+            if (m.deferred_ != nullptr) note(m.resume(bottom, false));
+            m.area_ = order[k];
+            note(m.searchLevel(L, bottom, areas[order[k]].area));
         }
+        if (m.deferred_ != nullptr) note(m.resume(bottom, true));
         m.found_ = nullptr;
+        m.deferred_ = nullptr;
         m.sharedLowest_ = nullptr;
         m.shared_ = nullptr;
         return code;
     };
-    const bool shared = areas.size() >= 2 && prepared.then([&] {
-        if (aide.matcher) aide.code = refine(*aide.matcher, aide.hits, aide.found);
-    });
+    if (shared) {
+        prepared.then([&] {
+            if (aide.matcher) aide.code = refine(*aide.matcher, aide.hits, aide.found);
+        });
+    }
 
     // Should refining throw, the search is abandoned with this matcher; `prepared` still
     // waits for the helper first.
@@ -116,9 +153,10 @@ int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
     hits_ = hits;
     prepared.finish();
     if (shared) found.insert(found.end(), aide.found.begin(), aide.found.end());
-    // Each area's hits come from one share, in the order found.
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Found& a, const Found& b) { return a.area < b.area; });
+    // Each bottom-level search's hits come from one share, in the order found.
+    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.area != b.area ? a.area < b.area : a.part < b.part;
+    });
     for (const Found& f : found)
         hits_->add(f.score, f.x, f.y);
     return code != IM_OK ? code : aide.code;

@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <random>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -246,6 +248,9 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
                           {.first = 1, .certainty = 90, .top = 30},
                           {.first = 1, .certainty = 90, .top = 190}};
     HelperThread helper;
+    // A helper slow to start each job: the caller refines alone until the tables are built,
+    // putting its bottom-level searches off, and takes them up afterwards in another order.
+    HelperThread late([] { std::this_thread::sleep_for(std::chrono::milliseconds(3)); });
     for (const Case& c : cases) {
         SCOPED_TRACE("model " + std::to_string(c.size) + " accept " + std::to_string(c.accept) +
                      " first " + std::to_string(c.first) + " certainty " +
@@ -288,7 +293,8 @@ TEST(SharedSearch, FindsWhatOneThreadFinds) {
         gate.unlock();
         helper.finish();
         EXPECT_EQ(helper.jobs(), after + 1);
-        for (const auto* out : {&shared, &busy}) {
+        const auto slow = run(&late);
+        for (const auto* out : {&shared, &busy, &slow}) {
             ASSERT_EQ(out->size(), alone.size());
             EXPECT_EQ(std::memcmp(out->data(), alone.data(), alone.size() * sizeof(ImPatResult)),
                       0);
