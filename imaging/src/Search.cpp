@@ -108,6 +108,21 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     const int16_t* patch = levelPixels(L, m, xs, ys, stride);
     const LevelPixels& pixels = levelCopy(L, m);
     const LevelSums& sums = *levelSums(L, m);
+    // Window (u, v)'s corner in the tables (outside the image the copy holds 0).
+    const std::ptrdiff_t ss = sums.stride;
+    const std::ptrdiff_t corner = std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
+    // The tables are far larger than the caches, and the bounds read them at five rows a
+    // row of windows: asking for all those lines at once lets the memory work on them
+    // together.
+    const int32_t step = std::max<int32_t>(8, m.mh / 4);
+    for (int32_t v = 0; v < ny; ++v)
+        for (int32_t edge = 0; edge < m.mh + step; edge += step) {
+            const std::ptrdiff_t row = corner + std::ptrdiff_t(v + std::min(edge, m.mh)) * ss;
+            for (const std::ptrdiff_t at : {row, row + nx - 1, row + m.mw, row + m.mw + nx - 1}) {
+                __builtin_prefetch(sums.s1 + at);
+                __builtin_prefetch(sums.s2 + at);
+            }
+        }
     s.partial.assign(count, 0);
     s.alive.assign(count, 1);
     // The kernels' outputs: a run of at most nx positions.
@@ -118,7 +133,6 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     // The cross sums run row band by row band; after each band, a window whose score cannot
     // pass `bar` even if the rows still to come matched as well as they possibly can is given
     // up.
-    const int32_t step = std::max<int32_t>(8, m.mh / 4);
     const int32_t bands = (m.mh + step - 1) / step; // at most 5, below kBands
     // What the rows of band j can add at most to a window's cross sum. For a part of nr
     // pixels (outside the image 0) with sums a, aa of the image and b, bb of the model,
@@ -147,9 +161,6 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     s.wsum.resize(count);
     s.wvar.resize(count);
     s.rest.resize(count * kBands);
-    // Window (u, v)'s corner in the tables (outside the image the copy holds 0).
-    const std::ptrdiff_t ss = sums.stride;
-    const std::ptrdiff_t corner = std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
     for (int32_t v = 0; v < ny; ++v) {
         const std::size_t i = std::size_t(v) * cols;
         routines_.bounds(sums.s1 + corner + v * ss, sums.s2 + corner + v * ss, ss, terms, nx,
