@@ -17,6 +17,8 @@ constexpr int32_t kBoundedArea = 64 * 64;
 constexpr int32_t kBoundedAreaMax = 256 * 256;
 // Room for the row bands of the bounded scores (at most 5).
 constexpr std::size_t kBands = 8;
+// Summed-area tables of more bytes than this are taken to be out of the caches.
+constexpr std::size_t kCachedTables = 1 << 20;
 // Searches whose bottom level has at least this many positions share their refinements with
 // the helper thread.
 constexpr uint64_t kSharedArea = 128 * 128;
@@ -111,11 +113,13 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     // Window (u, v)'s corner in the tables (outside the image the copy holds 0).
     const std::ptrdiff_t ss = sums.stride;
     const std::ptrdiff_t corner = std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
-    // The tables are far larger than the caches, and the bounds read them at five rows a
-    // row of windows: asking for all those lines at once lets the memory work on them
+    // The bounds read the tables at five rows a row of windows. Tables larger than the
+    // caches are read from memory: asking for all those lines at once lets it work on them
     // together.
     const int32_t step = std::max<int32_t>(8, m.mh / 4);
-    for (int32_t v = 0; v < ny; ++v)
+    const bool large = 2 * sizeof(uint32_t) * std::size_t(pixels.rows + 1) * std::size_t(ss) >
+                       kCachedTables;
+    for (int32_t v = 0; large && v < ny; ++v)
         for (int32_t edge = 0; edge < m.mh + step; edge += step) {
             const std::ptrdiff_t row = corner + std::ptrdiff_t(v + std::min(edge, m.mh)) * ss;
             for (const std::ptrdiff_t at : {row, row + nx - 1, row + m.mw, row + m.mw + nx - 1}) {
