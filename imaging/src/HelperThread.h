@@ -16,7 +16,8 @@ class HelperThread {
 public:
     // `beforeJob`, if given, runs on the helper's thread before every job (tests slow the
     // helper down with it).
-    explicit HelperThread(std::function<void()> beforeJob = {}) : beforeJob_(std::move(beforeJob)) {}
+    explicit HelperThread(std::function<void()> beforeJob = {})
+        : beforeJob_(std::move(beforeJob)) {}
     HelperThread(const HelperThread&) = delete;
     HelperThread& operator=(const HelperThread&) = delete;
     ~HelperThread();

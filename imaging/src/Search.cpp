@@ -117,8 +117,8 @@ void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, 
     // caches are read from memory: asking for all those lines at once lets it work on them
     // together.
     const int32_t step = std::max<int32_t>(8, m.mh / 4);
-    const bool large = 2 * sizeof(uint32_t) * std::size_t(pixels.rows + 1) * std::size_t(ss) >
-                       kCachedTables;
+    const bool large =
+        2 * sizeof(uint32_t) * std::size_t(pixels.rows + 1) * std::size_t(ss) > kCachedTables;
     for (int32_t v = 0; large && v < ny; ++v)
         for (int32_t edge = 0; edge < m.mh + step; edge += step) {
             const std::ptrdiff_t row = corner + std::ptrdiff_t(v + std::min(edge, m.mh)) * ss;
@@ -259,8 +259,8 @@ const Matcher::LevelPixels& Matcher::levelCopy(int L, const ModelLevel& m) {
     if (c.ready) return c;
     SharedLevel* const shared = sharedLevel(L);
     int state = 0;
-    const bool publish = shared != nullptr &&
-                         shared->pixelsState.compare_exchange_strong(state, 1, std::memory_order_acquire);
+    const bool publish = shared != nullptr && shared->pixelsState.compare_exchange_strong(
+                                                  state, 1, std::memory_order_acquire);
     if (state == 2) {
         c = shared->pixels;
         return c;
@@ -354,7 +354,8 @@ void Matcher::buildSums(int L, const ModelLevel& m, SharedLevel* shared) {
 
 bool Matcher::boundable(int L, int bottom, const ModelLevel& m) const {
     // Only large models gain more from giving up hopeless windows early than the bounds cost.
-    return L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea && m.mw * m.mh <= kBoundedAreaMax;
+    return L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea &&
+           m.mw * m.mh <= kBoundedAreaMax;
 }
 
 bool Matcher::claimSums(SharedLevel& shared) {

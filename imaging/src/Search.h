@@ -103,8 +103,6 @@ public:
     int32_t searchLevel(int L, int bottom, Rect area, HelperThread* helper = nullptr);
 
 private:
-    // A hit that one share of the refinements may keep, with the index of the refined area
-    // it came from.
     // A hit that one share of the refinements may keep: the refined area it came from and
     // the bottom-level search within that area (in the order of searching depth first).
     struct Found {
@@ -180,8 +178,10 @@ private:
     void boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
                        double bar, double* scores);
     // The bottom level's copy and summed-area tables, built once for both shares of a search:
-    // by the helper before it takes its first area, or by the first share that needs them.
-    // Meanwhile the other share builds a copy of its own, and scores without bounds.
+    // by the helper as it gets its share ready (the tables claimed before it starts), or by
+    // the first share that needs them. Meanwhile the other share makes a copy of its own if
+    // it needs one, and puts its bottom-level searches off (scores them without bounds when
+    // it is alone).
     struct SharedLevel {
         int level = -1;
         // 0: not built, 1: being built, 2: ready in `pixels` (`sums`)

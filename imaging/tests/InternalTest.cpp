@@ -129,8 +129,8 @@ TEST(Kernels, WindowBoundsAreTheSameWithEveryKernel) {
                     want.data() + 32, pitch);
         for (CrossRowFn f : kernels()) {
             std::vector<double> got(want.size(), -1.0);
-            routinesFor(f).bounds(s1.data(), s2.data(), stride, t, n, got.data(),
-                                  got.data() + 16, got.data() + 32, pitch);
+            routinesFor(f).bounds(s1.data(), s2.data(), stride, t, n, got.data(), got.data() + 16,
+                                  got.data() + 32, pitch);
             // Bit for bit, and nothing written past the row or below band 1.
             EXPECT_EQ(0, std::memcmp(got.data(), want.data(), got.size() * sizeof(double))) << n;
         }
