@@ -101,15 +101,14 @@ const Matcher::ModelLevel& Matcher::modelLevel(int L) {
     return m;
 }
 
-void Matcher::boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, int32_t nx,
-                            int32_t ny, double bar, double* scores) {
+void Matcher::boundedScores(int L, const ModelLevel& m, const LevelSums& sums, int32_t xs,
+                            int32_t ys, int32_t nx, int32_t ny, double bar, double* scores) {
     Scratch& s = work_.scratch[std::size_t(L)];
     const std::size_t count = std::size_t(nx) * std::size_t(ny);
     const std::size_t cols = std::size_t(nx);
     int32_t stride = 0;
     const int16_t* patch = levelPixels(L, m, xs, ys, stride);
     const LevelPixels& pixels = levelCopy(L, m);
-    const LevelSums& sums = *levelSums(L, m);
     // Window (u, v)'s corner in the tables (outside the image the copy holds 0).
     const std::ptrdiff_t ss = sums.stride;
     const std::ptrdiff_t corner = std::ptrdiff_t(ys - pixels.y0) * ss + (xs - pixels.x0);
@@ -517,7 +516,7 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area, HelperThread* helper)
         // A window below the lowest kept hit cannot enter the list, one below the acceptance
         // not even the table; none of them may reach the certainty, which ends the level.
         const double bar = std::min(std::max(lowest, acceptance), certainty);
-        boundedScores(L, m, xs, ys, nx, ny, bar, s.scores.data());
+        boundedScores(L, m, *sums, xs, ys, nx, ny, bar, s.scores.data());
         bool any = false;
         for (int32_t v = 0; v < ny; ++v) {
             double* tableRow = s.table.data() + std::size_t(v) * std::size_t(cw);

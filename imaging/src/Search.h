@@ -171,12 +171,12 @@ private:
     int32_t finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
                         int32_t cw, int32_t tw, int32_t th, double hwd, double hhd);
     // Scores of the nx x ny windows from top-left corner (xs, ys) of level L, the bottom level,
-    // when the hit list is full: a window whose score is provably below `bar` gets 0 instead of its
-    // score. With `bar` at most the larger of the lowest kept hit and the acceptance, and at most
-    // the certainty, such a window could neither enter the list nor the table, nor keep a better
-    // neighbour out, nor end the level.
-    void boundedScores(int L, const ModelLevel& m, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
-                       double bar, double* scores);
+    // with its summed-area tables `sums`, when the hit list is full: a window whose score is
+    // provably below `bar` gets 0 instead of its score. With `bar` at most the larger of the lowest
+    // kept hit and the acceptance, and at most the certainty, such a window could neither enter the
+    // list nor the table, nor keep a better neighbour out, nor end the level.
+    void boundedScores(int L, const ModelLevel& m, const LevelSums& sums, int32_t xs, int32_t ys,
+                       int32_t nx, int32_t ny, double bar, double* scores);
     // The bottom level's copy and summed-area tables, built once for both shares of a search:
     // by the helper as it gets its share ready (the tables claimed before it starts), or by
     // the first share that needs them. Meanwhile the other share makes a copy of its own if
