@@ -19,9 +19,24 @@ constexpr int32_t kBoundedAreaMax = 256 * 256;
 constexpr std::size_t kBands = 8;
 // Summed-area tables of more bytes than this are taken to be out of the caches.
 constexpr std::size_t kCachedTables = 1 << 20;
+// Levels above the bottom one sum their windows' columns from running column sums when the
+// model has at least this many rows: summing each area's columns afresh then costs more than
+// building the table once.
+constexpr int32_t kColumnTableRows = 32;
 // Searches whose bottom level has at least this many positions share their refinements with
 // the helper thread.
 constexpr uint64_t kSharedArea = 128 * 128;
+
+// One row of running column sums: out = up + the row (and its squares).
+void runningColumns(const int16_t* __restrict p, const uint32_t* __restrict up1,
+                    const uint32_t* __restrict up2, int32_t n, uint32_t* __restrict out1,
+                    uint32_t* __restrict out2) {
+    for (int32_t k = 0; k < n; ++k) {
+        const uint32_t v = uint32_t(uint16_t(p[k]));
+        out1[k] = up1[k] + v;
+        out2[k] = up2[k] + v * v;
+    }
+}
 
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
@@ -351,6 +366,25 @@ void Matcher::buildSums(int L, const ModelLevel& m, SharedLevel* shared) {
     }
 }
 
+const Matcher::LevelColumns& Matcher::levelColumns(int L, const ModelLevel& m) {
+    LevelColumns& t = columns_[std::size_t(L)];
+    if (t.ready) return t;
+    const LevelPixels& c = levelCopy(L, m);
+    t.stride = c.cols;
+    const std::size_t size = (std::size_t(c.rows) + 1) * std::size_t(t.stride);
+    t.c1 = work_.down1[std::size_t(L)].get(size);
+    t.c2 = work_.down2[std::size_t(L)].get(size);
+    std::fill(t.c1, t.c1 + t.stride, 0u);
+    std::fill(t.c2, t.c2 + t.stride, 0u);
+    for (int32_t r = 0; r < c.rows; ++r) {
+        const std::ptrdiff_t up = std::ptrdiff_t(r) * t.stride;
+        runningColumns(c.pixels + std::ptrdiff_t(r) * c.stride, t.c1 + up, t.c2 + up, c.cols,
+                       t.c1 + up + t.stride, t.c2 + up + t.stride);
+    }
+    t.ready = true;
+    return t;
+}
+
 bool Matcher::boundable(int L, int bottom, const ModelLevel& m) const {
     // Only large models gain more from giving up hopeless windows early than the bounds cost.
     return L == bottom && step_ == 1 && m.mw * m.mh >= kBoundedArea &&
@@ -415,8 +449,8 @@ void Matcher::project(int L, double& cx, double& cy) const {
 int64_t Matcher::scoreRows(const ModelLevel& m, const Rows& r, Scratch& planes, Scratch& s,
                            int32_t v0, int32_t v1, double& found) const {
     const int32_t tw = r.tw, nx = r.nx, stride = r.stride;
-    s.s1.assign(std::size_t(tw), 0);
-    s.s2.assign(std::size_t(tw), 0);
+    s.s1.resize(std::size_t(tw));
+    s.s2.resize(std::size_t(tw));
     s.q1.assign(std::size_t(tw) + 2, 0);
     s.q2.assign(std::size_t(tw) + 2, 0);
     s.cross.resize(std::size_t(nx));
@@ -425,15 +459,29 @@ int64_t Matcher::scoreRows(const ModelLevel& m, const Rows& r, Scratch& planes, 
     if (step_ != 1) s.merged.resize(std::size_t(nx));
 
     auto patchRow = [&](int32_t t) { return r.patch + std::ptrdiff_t(t) * stride; };
-    for (int32_t t = v0; t < v0 + m.mh - 1; ++t)
-        routines_.columns(patchRow(t), nullptr, s.s1.data(), s.s2.data(), tw);
+    if (r.down1 == nullptr) {
+        std::fill(s.s1.begin(), s.s1.end(), 0);
+        std::fill(s.s2.begin(), s.s2.end(), 0);
+        for (int32_t t = v0; t < v0 + m.mh - 1; ++t)
+            routines_.columns(patchRow(t), nullptr, s.s1.data(), s.s2.data(), tw);
+    }
 
     const double n = m.n, sm = m.sm, vm = m.vm;
     const double certainty = params_.certainty, acceptance = params_.accept;
     const int32_t ps = step_ == 1 ? 0 : int32_t(planes.even.size() / std::size_t(r.th));
     for (int32_t v = v0; v < v1; ++v) {
-        routines_.columns(patchRow(v + m.mh - 1), v == v0 ? nullptr : patchRow(v - 1), s.s1.data(),
-                          s.s2.data(), tw);
+        if (r.down1 != nullptr) {
+            // Exact: the true sums are far below 2^31.
+            const std::ptrdiff_t top = std::ptrdiff_t(v) * r.downStride;
+            const std::ptrdiff_t end = std::ptrdiff_t(v + m.mh) * r.downStride;
+            for (int32_t u = 0; u < tw; ++u) {
+                s.s1[std::size_t(u)] = int32_t(r.down1[end + u] - r.down1[top + u]);
+                s.s2[std::size_t(u)] = int32_t(r.down2[end + u] - r.down2[top + u]);
+            }
+        } else {
+            routines_.columns(patchRow(v + m.mh - 1), v == v0 ? nullptr : patchRow(v - 1),
+                              s.s1.data(), s.s2.data(), tw);
+        }
         for (int32_t u = 0; u < tw; ++u) {
             s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
             s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
@@ -533,7 +581,15 @@ int32_t Matcher::searchLevel(int L, int bottom, Rect area, HelperThread* helper)
         return any ? finishLevel(L, bottom, xs, ys, nx, ny, cw, tw, th, hwd, hhd) : IM_OK;
     }
     // A large level is scored in two halves of rows, the lower one by the helper.
-    const Rows rows{patch, stride, tw, th, nx, cw};
+    Rows rows{patch, stride, tw, th, nx, cw, nullptr, nullptr, 0};
+    if (L > bottom && m.mh >= kColumnTableRows) {
+        const LevelColumns& down = levelColumns(L, m);
+        const LevelPixels& c = levelCopy(L, m);
+        const std::ptrdiff_t corner = std::ptrdiff_t(ys - c.y0) * down.stride + (xs - c.x0);
+        rows.down1 = down.c1 + corner;
+        rows.down2 = down.c2 + corner;
+        rows.downStride = down.stride;
+    }
     const int32_t split = helper != nullptr && int64_t(nx) * ny >= kSplitWindows ? ny / 2 : ny;
     double score = 0.0, helperScore = 0.0;
     int64_t at = -1, helperAt = -1;

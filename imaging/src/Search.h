@@ -87,7 +87,7 @@ struct Workspace {
     };
     std::array<Scratch, 8> scratch;
     std::array<Reusable<int16_t>, 8> pixels;
-    std::array<Reusable<uint32_t>, 8> sums1, sums2;
+    std::array<Reusable<uint32_t>, 8> sums1, sums2, down1, down2;
 };
 
 class Matcher {
@@ -166,6 +166,15 @@ private:
         int32_t stride = 0;
         uint32_t *s1 = nullptr, *s2 = nullptr; // in the workspace
     };
+    // Column sums running down a level copy: entry (t, c) holds the sum of the pixels (and of
+    // their squares) of column c in rows < t, modulo 2^32, so that the column sums of a row
+    // of windows are one subtraction each rather than a pass over all their rows. Built on
+    // first use for the upper levels of tall models.
+    struct LevelColumns {
+        bool ready = false;
+        int32_t stride = 0;
+        uint32_t *c1 = nullptr, *c2 = nullptr; // in the workspace
+    };
     const ModelLevel& modelLevel(int L);
     // Non-maximum suppression of the level's table and the refinement or hits of its peaks.
     int32_t finishLevel(int L, int bottom, int32_t xs, int32_t ys, int32_t nx, int32_t ny,
@@ -228,6 +237,9 @@ private:
     struct Rows {
         const int16_t* patch;
         int32_t stride, tw, th, nx, cw;
+        // The column sums running down from the patch's corner, or null.
+        const uint32_t *down1, *down2;
+        int32_t downStride;
     };
     // Scores window rows v0 to v1 - 1 into the table of `planes` (the scratch that also
     // holds the column planes of second-pixel sampling), using `s` for the rest: a window
@@ -237,6 +249,8 @@ private:
                       Workspace::Scratch& s, int32_t v0, int32_t v1, double& found) const;
     // Level L's copy, built on first use (or taken from the other share).
     const LevelPixels& levelCopy(int L, const ModelLevel& m);
+    // Level L's running column sums, built on first use.
+    const LevelColumns& levelColumns(int L, const ModelLevel& m);
     void buildCopy(int L, const ModelLevel& m, LevelPixels& c);
     // The pixel (x, y) of level L's copy, and the copy's row stride.
     const int16_t* levelPixels(int L, const ModelLevel& m, int32_t x, int32_t y, int32_t& stride);
@@ -286,6 +300,7 @@ private:
     std::array<ModelLevel, 8> models_;
     std::array<LevelPixels, 8> levels_;
     std::array<LevelSums, 8> sums_;
+    std::array<LevelColumns, 8> columns_;
 };
 
 // ImPatExecute after its argument checks: builds both pyramids, searches, fills results. A
