@@ -47,6 +47,23 @@ __attribute__((always_inline)) inline void columnSums(const int16_t* in, const i
     }
 }
 
+__attribute__((always_inline)) inline void runningColumnSums(const int16_t* __restrict p,
+                                                             const uint32_t* __restrict up1,
+                                                             const uint32_t* __restrict up2, int n,
+                                                             uint32_t* __restrict out1,
+                                                             uint32_t* __restrict out2) {
+    for (int c = 0; c < n; ++c) {
+        const int32_t v = p[c];
+        out1[c] = up1[c] + uint32_t(v);
+        out2[c] = up2[c] + uint32_t(v * v);
+    }
+}
+
+void runningColumnsDefault(const int16_t* p, const uint32_t* up1, const uint32_t* up2, int n,
+                           uint32_t* out1, uint32_t* out2) {
+    runningColumnSums(p, up1, up2, n, out1, out2);
+}
+
 void columnsDefault(const int16_t* in, const int16_t* out, int32_t* s1, int32_t* s2, int n) {
     if (out != nullptr)
         columnSums<true>(in, out, s1, s2, n);
@@ -113,6 +130,12 @@ void boundsDefault(const uint32_t* s1, const uint32_t* s2, std::ptrdiff_t stride
 #if QXM_IMLIB_X86
 // The same loops compiled for AVX2 (chosen at run time rather than through an indirect
 // function, which sanitizer runtimes do not resolve reliably under every linker).
+__attribute__((target("avx2"))) void runningColumnsAvx2(const int16_t* p, const uint32_t* up1,
+                                                        const uint32_t* up2, int n, uint32_t* out1,
+                                                        uint32_t* out2) {
+    runningColumnSums(p, up1, up2, n, out1, out2);
+}
+
 __attribute__((target("avx2"))) void columnsAvx2(const int16_t* in, const int16_t* out, int32_t* s1,
                                                  int32_t* s2, int n) {
     if (out != nullptr)
@@ -523,14 +546,16 @@ void twice(const int16_t* img, std::ptrdiff_t stride, const int16_t* coef, int r
 Routines routinesFor(CrossRowFn kernel) {
 #if QXM_IMLIB_X86
     if (kernel == crossRowAvx2)
-        return Routines{crossRow2Avx2, summedRowAvx2, columnsAvx2, scoresAvx2, boundsAvx2};
+        return Routines{crossRow2Avx2,      summedRowAvx2, columnsAvx2,
+                        runningColumnsAvx2, scoresAvx2,    boundsAvx2};
     if (kernel == crossRowSse2)
-        return Routines{twice<crossRowSse2>, summedRowScalar, columnsDefault, scoresDefault,
-                        boundsDefault};
+        return Routines{twice<crossRowSse2>,   summedRowScalar, columnsDefault,
+                        runningColumnsDefault, scoresDefault,   boundsDefault};
 #endif
     // Any other kernel is run one row of windows at a time.
     const CrossRow2Fn two = kernel == crossRowScalar ? twice<crossRowScalar> : nullptr;
-    return Routines{two, summedRowScalar, columnsDefault, scoresDefault, boundsDefault};
+    return Routines{two,           summedRowScalar, columnsDefault, runningColumnsDefault,
+                    scoresDefault, boundsDefault};
 }
 
 CrossRowFn crossRow() {

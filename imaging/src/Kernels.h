@@ -55,6 +55,11 @@ void summedRowAvx2(const int16_t* p, const uint32_t* up1, const uint32_t* up2, i
                    uint32_t* out1, uint32_t* out2);
 #endif
 
+// One row of running column sums: out1[c] = up1[c] + p[c], out2[c] = up2[c] + p[c]^2 for c in
+// [0, n), modulo 2^32. Pixel values are 0..255.
+using RunningColumnsFn = void (*)(const int16_t* p, const uint32_t* up1, const uint32_t* up2, int n,
+                                  uint32_t* out1, uint32_t* out2);
+
 // Column sums and square sums of the window rows: s1[u] += in[u], s2[u] += in[u]^2 and, unless
 // `out` is null, the same of out[u] taken away, for u in [0, n).
 using ColumnsFn = void (*)(const int16_t* in, const int16_t* out, int32_t* s1, int32_t* s2, int n);
@@ -97,6 +102,7 @@ struct Routines {
     CrossRow2Fn crossRow2;
     SummedRowFn summedRow;
     ColumnsFn columns;
+    RunningColumnsFn runningColumns;
     ScoresFn scores;
     BoundsFn bounds;
 };

@@ -27,17 +27,6 @@ constexpr int32_t kColumnTableRows = 32;
 // the helper thread.
 constexpr uint64_t kSharedArea = 128 * 128;
 
-// One row of running column sums: out = up + the row (and its squares).
-void runningColumns(const int16_t* __restrict p, const uint32_t* __restrict up1,
-                    const uint32_t* __restrict up2, int32_t n, uint32_t* __restrict out1,
-                    uint32_t* __restrict out2) {
-    for (int32_t k = 0; k < n; ++k) {
-        const uint32_t v = uint32_t(uint16_t(p[k]));
-        out1[k] = up1[k] + v;
-        out2[k] = up2[k] + v * v;
-    }
-}
-
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
 }
@@ -378,8 +367,8 @@ const Matcher::LevelColumns& Matcher::levelColumns(int L, const ModelLevel& m) {
     std::fill(t.c2, t.c2 + t.stride, 0u);
     for (int32_t r = 0; r < c.rows; ++r) {
         const std::ptrdiff_t up = std::ptrdiff_t(r) * t.stride;
-        runningColumns(c.pixels + std::ptrdiff_t(r) * c.stride, t.c1 + up, t.c2 + up, c.cols,
-                       t.c1 + up + t.stride, t.c2 + up + t.stride);
+        routines_.runningColumns(c.pixels + std::ptrdiff_t(r) * c.stride, t.c1 + up, t.c2 + up,
+                                 c.cols, t.c1 + up + t.stride, t.c2 + up + t.stride);
     }
     t.ready = true;
     return t;
