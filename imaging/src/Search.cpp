@@ -333,21 +333,27 @@ const Matcher::LevelSums* Matcher::levelSums(int L, const ModelLevel& m) {
     return &t;
 }
 
+void Matcher::buildTables(int L, const ModelLevel& m, int32_t stride, SummedRowFn row,
+                          std::array<Reusable<uint32_t>, 8>& memory1,
+                          std::array<Reusable<uint32_t>, 8>& memory2, uint32_t*& t1,
+                          uint32_t*& t2) {
+    const LevelPixels& c = levelCopy(L, m);
+    const std::size_t size = (std::size_t(c.rows) + 1) * std::size_t(stride);
+    t1 = memory1[std::size_t(L)].get(size);
+    t2 = memory2[std::size_t(L)].get(size);
+    std::fill(t1, t1 + stride, 0u);
+    std::fill(t2, t2 + stride, 0u);
+    for (int32_t r = 0; r < c.rows; ++r) {
+        const std::ptrdiff_t up = std::ptrdiff_t(r) * stride;
+        row(c.pixels + std::ptrdiff_t(r) * c.stride, t1 + up, t2 + up, c.cols, t1 + up + stride,
+            t2 + up + stride);
+    }
+}
+
 void Matcher::buildSums(int L, const ModelLevel& m, SharedLevel* shared) {
     LevelSums& t = sums_[std::size_t(L)];
-    const LevelPixels& c = levelCopy(L, m);
-    const int16_t* pixels = c.pixels;
-    t.stride = c.cols + 1;
-    const std::size_t size = (std::size_t(c.rows) + 1) * std::size_t(t.stride);
-    t.s1 = work_.sums1[std::size_t(L)].get(size);
-    t.s2 = work_.sums2[std::size_t(L)].get(size);
-    std::fill(t.s1, t.s1 + t.stride, 0u);
-    std::fill(t.s2, t.s2 + t.stride, 0u);
-    for (int32_t r = 0; r < c.rows; ++r) {
-        const std::ptrdiff_t up = std::ptrdiff_t(r) * t.stride;
-        routines_.summedRow(pixels + std::ptrdiff_t(r) * c.stride, t.s1 + up, t.s2 + up, c.cols,
-                            t.s1 + up + t.stride, t.s2 + up + t.stride);
-    }
+    t.stride = levelCopy(L, m).cols + 1;
+    buildTables(L, m, t.stride, routines_.summedRow, work_.sums1, work_.sums2, t.s1, t.s2);
     t.ready = true;
     if (shared != nullptr) {
         shared->sums = t;
@@ -358,18 +364,8 @@ void Matcher::buildSums(int L, const ModelLevel& m, SharedLevel* shared) {
 const Matcher::LevelColumns& Matcher::levelColumns(int L, const ModelLevel& m) {
     LevelColumns& t = columns_[std::size_t(L)];
     if (t.ready) return t;
-    const LevelPixels& c = levelCopy(L, m);
-    t.stride = c.cols;
-    const std::size_t size = (std::size_t(c.rows) + 1) * std::size_t(t.stride);
-    t.c1 = work_.down1[std::size_t(L)].get(size);
-    t.c2 = work_.down2[std::size_t(L)].get(size);
-    std::fill(t.c1, t.c1 + t.stride, 0u);
-    std::fill(t.c2, t.c2 + t.stride, 0u);
-    for (int32_t r = 0; r < c.rows; ++r) {
-        const std::ptrdiff_t up = std::ptrdiff_t(r) * t.stride;
-        routines_.runningColumns(c.pixels + std::ptrdiff_t(r) * c.stride, t.c1 + up, t.c2 + up,
-                                 c.cols, t.c1 + up + t.stride, t.c2 + up + t.stride);
-    }
+    t.stride = levelCopy(L, m).cols;
+    buildTables(L, m, t.stride, routines_.runningColumns, work_.down1, work_.down2, t.c1, t.c2);
     t.ready = true;
     return t;
 }

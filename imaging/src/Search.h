@@ -229,6 +229,12 @@ private:
     // Level L's summed-area tables, built on first use; null while the other share builds
     // them.
     const LevelSums* levelSums(int L, const ModelLevel& m);
+    // Builds a pair of level L's tables of (copy rows + 1) x stride entries in `memory1` and
+    // `memory2`: the first rows zero, each next one from the one above and a row of the copy
+    // by `row`.
+    void buildTables(int L, const ModelLevel& m, int32_t stride, SummedRowFn row,
+                     std::array<Reusable<uint32_t>, 8>& memory1,
+                     std::array<Reusable<uint32_t>, 8>& memory2, uint32_t*& t1, uint32_t*& t2);
     // Builds them, for the other share too if it is shared (and claimed).
     void buildSums(int L, const ModelLevel& m, SharedLevel* shared);
     void splitColumns(int L, const int16_t* patch, int32_t stride, int32_t tw, int32_t th);
