@@ -27,6 +27,32 @@ constexpr int32_t kColumnTableRows = 32;
 // the helper thread.
 constexpr uint64_t kSharedArea = 128 * 128;
 
+// Running sums of the column sums along a row, one for each sampled column phase:
+// q[u] = s[u] + q[u - step], with q[u] = s[u] for u < step.
+void runningSums(const int32_t* __restrict s1, const int32_t* __restrict s2, int32_t n,
+                 int32_t step, int64_t* __restrict q1, int64_t* __restrict q2) {
+    if (step == 1) {
+        int64_t a1 = 0, a2 = 0;
+        for (int32_t u = 0; u < n; ++u) {
+            q1[u] = a1 += s1[u];
+            q2[u] = a2 += s2[u];
+        }
+        return;
+    }
+    int64_t e1 = 0, e2 = 0, o1 = 0, o2 = 0;
+    int32_t u = 0;
+    for (; u + 1 < n; u += 2) {
+        q1[u] = e1 += s1[u];
+        q2[u] = e2 += s2[u];
+        q1[u + 1] = o1 += s1[u + 1];
+        q2[u + 1] = o2 += s2[u + 1];
+    }
+    if (u < n) {
+        q1[u] = e1 + s1[u];
+        q2[u] = e2 + s2[u];
+    }
+}
+
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
 }
@@ -456,21 +482,19 @@ int64_t Matcher::scoreRows(const ModelLevel& m, const Rows& r, Scratch& planes, 
     const int32_t ps = step_ == 1 ? 0 : int32_t(planes.even.size() / std::size_t(r.th));
     for (int32_t v = v0; v < v1; ++v) {
         if (r.down1 != nullptr) {
-            // Exact: the true sums are far below 2^31.
-            const std::ptrdiff_t top = std::ptrdiff_t(v) * r.downStride;
-            const std::ptrdiff_t end = std::ptrdiff_t(v + m.mh) * r.downStride;
+            // Exact: the true column sums are far below 2^31.
+            const uint32_t* top1 = r.down1 + std::ptrdiff_t(v) * r.downStride;
+            const uint32_t* top2 = r.down2 + std::ptrdiff_t(v) * r.downStride;
+            const std::ptrdiff_t rows = std::ptrdiff_t(m.mh) * r.downStride;
             for (int32_t u = 0; u < tw; ++u) {
-                s.s1[std::size_t(u)] = int32_t(r.down1[end + u] - r.down1[top + u]);
-                s.s2[std::size_t(u)] = int32_t(r.down2[end + u] - r.down2[top + u]);
+                s.s1[std::size_t(u)] = int32_t(top1[rows + u] - top1[u]);
+                s.s2[std::size_t(u)] = int32_t(top2[rows + u] - top2[u]);
             }
         } else {
             routines_.columns(patchRow(v + m.mh - 1), v == v0 ? nullptr : patchRow(v - 1),
                               s.s1.data(), s.s2.data(), tw);
         }
-        for (int32_t u = 0; u < tw; ++u) {
-            s.q1[std::size_t(u) + 2] = s.s1[std::size_t(u)] + s.q1[std::size_t(u + 2 - step_)];
-            s.q2[std::size_t(u) + 2] = s.s2[std::size_t(u)] + s.q2[std::size_t(u + 2 - step_)];
-        }
+        runningSums(s.s1.data(), s.s2.data(), tw, step_, s.q1.data() + 2, s.q2.data() + 2);
         if (step_ == 1) {
             // Two rows of windows at a time where the routine shares the model's loads.
             if (v > v0 && (v - v0) % 2 == 1 && routines_.crossRow2 != nullptr) {
