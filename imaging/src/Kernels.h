@@ -95,6 +95,21 @@ using BoundsFn = void (*)(const uint32_t* s1, const uint32_t* s2, std::ptrdiff_t
                           const BandTerms& t, int n, double* wsum, double* wvar, double* rest,
                           std::size_t pitch);
 
+// The constants of the give-up test of bounded scoring: the window's pixel count, the model's
+// sum and variance term, and the bar.
+struct PruneTerms {
+    double pixels = 0, sm = 0, vm = 0, bar = 0;
+};
+
+// Gives up each of the n windows still alive (alive[i] != 0) whose score provably stays below
+// the bar even if the rows still to come add rest[i] to its cross sum partial[i] (0 <= partial
+// < 2^52): with wsum[i] = sx, wvar[i] = vi, u2 = (partial + rest) * (1 + 1e-9) + 1 and
+// dub = (pixels * u2 - sx * sm) + 1e-9 * (pixels * u2 + |sx * sm|) + 1, alive[i] becomes 0
+// when vi == 0, dub <= 0 or dub * dub * 100 <= bar * (vm * vi) * (1 - 1e-9), rounded as
+// written.
+using PruneFn = void (*)(const int64_t* partial, const double* rest, const double* wsum,
+                         const double* wvar, int n, const PruneTerms& t, uint8_t* alive);
+
 // The routines that go with a cross-sum kernel: with AVX2's, the vector ones (the two-row
 // routine loads each model row once for both rows of windows); with the others, plain
 // compilations (the two-row routine runs the kernel twice).
@@ -105,6 +120,7 @@ struct Routines {
     RunningColumnsFn runningColumns;
     ScoresFn scores;
     BoundsFn bounds;
+    PruneFn prune;
 };
 Routines routinesFor(CrossRowFn kernel);
 

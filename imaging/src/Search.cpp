@@ -163,6 +163,7 @@ void Matcher::boundedScores(int L, const ModelLevel& m, const LevelSums& sums, i
     s.crossOdd.resize(std::size_t(nx));
     std::vector<int64_t>& tmp = s.cross;
     const double n = m.n, sm = m.sm, vm = m.vm;
+    const PruneTerms prune{n, sm, vm, bar};
     // The cross sums run row band by row band; after each band, a window whose score cannot
     // pass `bar` even if the rows still to come matched as well as they possibly can is given
     // up.
@@ -242,19 +243,11 @@ void Matcher::boundedScores(int L, const ModelLevel& m, const LevelSums& sums, i
             }
         }
         if (!any || j + 1 == bands) break;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!s.alive[i]) continue;
-            const double u2 =
-                (double(s.partial[i]) + s.rest[(std::size_t(j) + 1) * count + i]) * (1.0 + 1e-9) +
-                1.0;
-            const double sx = s.wsum[i], vi = s.wvar[i];
-            // Above the d the score is computed from, its rounding included.
-            const double dub = (n * u2 - sx * sm) + 1e-9 * (n * u2 + std::fabs(sx * sm)) + 1.0;
-            // Then the computed score is at most dub^2 / (vm * vi) * 100 (rounding
-            // included), which is below `bar`.
-            if (vi == 0.0 || dub <= 0.0 || dub * dub * 100.0 <= bar * (vm * vi) * (1.0 - 1e-9))
-                s.alive[i] = 0;
-        }
+        // dub lies above the d the score is computed from, its rounding included; the
+        // computed score is then at most dub^2 / (vm * vi) * 100 (rounding included), which
+        // is below `bar`.
+        routines_.prune(s.partial.data(), s.rest.data() + (std::size_t(j) + 1) * count,
+                        s.wsum.data(), s.wvar.data(), int(count), prune, s.alive.data());
     }
     for (std::size_t i = 0; i < count; ++i) {
         double score = 0.0;

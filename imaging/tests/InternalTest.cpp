@@ -128,6 +128,43 @@ TEST(Kernels, SummedRowsAddTheRunningSumsToTheRowAbove) {
     }
 }
 
+TEST(Kernels, GiveUpTestsAreTheSameWithEveryKernel) {
+    // Rows of 1 to 9 windows alike but for their partial cross sums, so that those below
+    // window 2's are given up and those above are not; window 2's bound lands on the bar
+    // itself. Window 3 has no variance, window 5 a bound below 0, window 1 is given up
+    // already.
+    const PruneTerms base{9216.0, 1.1e6, 3.7e13, 0.0};
+    std::vector<int64_t> partial(9);
+    std::vector<double> rest(9, 5e7 + 0.25), wsum(9, 1.3e5), wvar(9, 2.1e12);
+    for (std::size_t i = 0; i < 9; ++i)
+        partial[i] = 60000000 + (int64_t(i) - 2) * 400000;
+    wvar[3] = 0.0;
+    wsum[5] = 1e12;
+    const double u2 = (double(partial[2]) + rest[2]) * (1.0 + 1e-9) + 1.0;
+    const double nu2 = base.pixels * u2, sxsm = wsum[2] * base.sm;
+    const double dub = (nu2 - sxsm) + 1e-9 * (nu2 + std::fabs(sxsm)) + 1.0;
+    PruneTerms t = base;
+    t.bar = dub * dub * 100.0 / (base.vm * wvar[2] * (1.0 - 1e-9));
+    // Nudged until the two sides are equal.
+    for (int k = 0; k < 64 && t.bar * (base.vm * wvar[2]) * (1.0 - 1e-9) != dub * dub * 100.0; ++k)
+        t.bar = std::nextafter(
+            t.bar, t.bar * (base.vm * wvar[2]) * (1.0 - 1e-9) < dub * dub * 100.0 ? 1e300 : 0.0);
+    ASSERT_EQ(t.bar * (base.vm * wvar[2]) * (1.0 - 1e-9), dub * dub * 100.0);
+    const std::vector<uint8_t> expected{0, 0, 0, 0, 1, 0, 1, 1, 1, 1};
+    for (int n = 1; n <= 9; ++n) {
+        for (CrossRowFn f : kernels()) {
+            std::vector<uint8_t> got(10, 1);
+            got[1] = 0;
+            routinesFor(f).prune(partial.data(), rest.data(), wsum.data(), wvar.data(), n, t,
+                                 got.data());
+            std::vector<uint8_t> want = expected;
+            for (int i = n; i < 10; ++i)
+                want[std::size_t(i)] = i == 1 ? 0 : 1;
+            EXPECT_EQ(got, want) << n;
+        }
+    }
+}
+
 TEST(Kernels, WindowBoundsAreTheSameWithEveryKernel) {
     // Rows of 1 to 9 windows (the vector routine's groups of four and what is left), tables
     // whose entries wrap around 2^32, bands of uneven heights.
