@@ -383,9 +383,21 @@ void Matcher::buildSums(int L, const ModelLevel& m, SharedLevel* shared) {
 const Matcher::LevelColumns& Matcher::levelColumns(int L, const ModelLevel& m) {
     LevelColumns& t = columns_[std::size_t(L)];
     if (t.ready) return t;
+    SharedLevel* const shared = sharedLevel(L);
+    int state = 0;
+    const bool publish = shared != nullptr && shared->columnsState.compare_exchange_strong(
+                                                  state, 1, std::memory_order_acquire);
+    if (state == 2) {
+        t = shared->columns;
+        return t;
+    }
     t.stride = levelCopy(L, m).cols;
     buildTables(L, m, t.stride, routines_.runningColumns, work_.down1, work_.down2, t.c1, t.c2);
     t.ready = true;
+    if (publish) {
+        shared->columns = t;
+        shared->columnsState.store(2, std::memory_order_release);
+    }
     return t;
 }
 
@@ -401,15 +413,14 @@ bool Matcher::claimSums(SharedLevel& shared) {
            shared.sumsState.compare_exchange_strong(state, 1, std::memory_order_acquire);
 }
 
-void Matcher::prepareShare(int top, bool sums) {
-    const int L = shared_->level;
-    for (int k = L + 1; k < top; ++k)
+void Matcher::prepareShare(int top, int bottom, bool sums) {
+    for (int k = bottom + 1; k < top; ++k)
         modelLevel(k);
-    const ModelLevel& m = modelLevel(L);
+    const ModelLevel& m = modelLevel(bottom);
     if (sums)
-        buildSums(L, m, shared_);
+        buildSums(bottom, m, sharedLevel(bottom));
     else
-        levelCopy(L, m);
+        levelCopy(bottom, m);
 }
 
 int32_t Matcher::accept(int L, int bottom, double score, double cx, double cy) {

@@ -186,17 +186,18 @@ private:
     // list nor the table, nor keep a better neighbour out, nor end the level.
     void boundedScores(int L, const ModelLevel& m, const LevelSums& sums, int32_t xs, int32_t ys,
                        int32_t nx, int32_t ny, double bar, double* scores);
-    // The bottom level's copy and summed-area tables, built once for both shares of a search:
-    // by the helper as it gets its share ready (the tables claimed before it starts), or by
-    // the first share that needs them. Meanwhile the other share makes a copy of its own if
-    // it needs one, and puts its bottom-level searches off (scores them without bounds when
-    // it is alone).
+    // A level's copy, running column sums and summed-area tables, built once for both shares
+    // of a search: the bottom level's copy and tables by the helper as it gets its share ready
+    // (the tables claimed before it starts), the rest by the first share that needs them.
+    // Meanwhile the other share builds a copy or column sums of its own if it needs them, and
+    // puts its bottom-level searches off (scores them without bounds when it is alone).
     struct SharedLevel {
         int level = -1;
-        // 0: not built, 1: being built, 2: ready in `pixels` (`sums`)
-        std::atomic<int> pixelsState{0}, sumsState{0};
+        // 0: not built, 1: being built, 2: ready in `pixels` (`sums`, `columns`)
+        std::atomic<int> pixelsState{0}, sumsState{0}, columnsState{0};
         LevelPixels pixels;
         LevelSums sums;
+        LevelColumns columns;
     };
     // A claim of a shared level's summed-area tables, given up when it ends without them
     // built (so that, should building fail, the other share builds them rather than wait).
@@ -213,17 +214,15 @@ private:
     private:
         SharedLevel* level_;
     };
-    // The shared level if it is level L.
-    SharedLevel* sharedLevel(int L) const {
-        return shared_ != nullptr && shared_->level == L ? shared_ : nullptr;
-    }
+    // Level L's shared level while a share runs.
+    SharedLevel* sharedLevel(int L) const { return shared_ != nullptr ? shared_ + L : nullptr; }
     // Claims the building of the shared level's summed-area tables if its scores are
     // bounded: the other share then puts its bottom-level searches off until they are ready
     // rather than building them as well.
     bool claimSums(SharedLevel& shared);
     // Gets ready for a share of the refinements below level `top`: the model's levels, the
-    // shared level's copy, and its summed-area tables if `sums` (claimed).
-    void prepareShare(int top, bool sums);
+    // bottom level's copy, and its summed-area tables if `sums` (claimed).
+    void prepareShare(int top, int bottom, bool sums);
     // Whether level L's scores are bounded once the hit list is full.
     bool boundable(int L, int bottom, const ModelLevel& m) const;
     // Level L's summed-area tables, built on first use; null while the other share builds
@@ -294,6 +293,7 @@ private:
     std::size_t area_ = 0, part_ = 0;
     Pool* deferred_ = nullptr;
     std::atomic<double>* sharedLowest_ = nullptr;
+    // The shared levels, one for each level, while a share runs.
     SharedLevel* shared_ = nullptr;
     // While the upper levels run ahead: the level whose areas are collected, and where.
     int collectLevel_ = -1;

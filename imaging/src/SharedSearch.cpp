@@ -3,6 +3,7 @@
 #include "Search.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <optional>
 #include <thread>
@@ -22,7 +23,8 @@ struct Matcher::Share {
     HitList hits;
     std::vector<Found> found;
     int32_t code = IM_OK;
-    SharedLevel level;
+    // One for each level.
+    std::array<SharedLevel, 8> levels;
 };
 
 double Matcher::knownLowest() {
@@ -45,18 +47,20 @@ int32_t Matcher::search(int top, int bottom, Rect area, HelperThread* helper) {
     // shares of similar work. The helper gets its share ready meanwhile: from the start, or
     // once the top level is searched if that is scored in two halves (the helper scores one).
     Share aide(hits_->capacity());
-    aide.level.level = bottom;
+    for (std::size_t L = 0; L < aide.levels.size(); ++L)
+        aide.levels[L].level = int(L);
+    SharedLevel& finest = aide.levels[std::size_t(bottom)];
     std::optional<HelperJob> prepared;
     auto prepare = [&] {
-        const bool sums = claimSums(aide.level);
+        const bool sums = claimSums(finest);
         prepared.emplace(helper, [&, sums] {
-            const SumsClaim claim(sums ? &aide.level : nullptr);
+            const SumsClaim claim(sums ? &finest : nullptr);
             aide.matcher.emplace(model_, image_, params_, aide.hits, Workspace::local(), kernel_);
-            aide.matcher->shared_ = &aide.level;
-            aide.matcher->prepareShare(top, sums);
+            aide.matcher->shared_ = aide.levels.data();
+            aide.matcher->prepareShare(top, bottom, sums);
         });
         // A job the helper did not take leaves the tables to whoever needs them first.
-        if (sums && !prepared->taken()) aide.level.sumsState.store(0, std::memory_order_release);
+        if (sums && !prepared->taken()) finest.sumsState.store(0, std::memory_order_release);
     };
     const bool topInHalves = int64_t(area.w) * area.h >= kSplitWindows;
     if (!topInHalves) prepare();
@@ -120,7 +124,7 @@ int32_t Matcher::refineAll(int L, int bottom, const std::vector<Pending>& areas,
         m.hits_ = &hits;
         m.found_ = &found;
         m.sharedLowest_ = &lowest;
-        m.shared_ = &aide.level;
+        m.shared_ = aide.levels.data();
         m.deferred_ = shared ? &deferred : nullptr;
         int32_t code = IM_OK;
         auto note = [&code](int32_t c) {
