@@ -299,10 +299,14 @@ void Matcher::buildCopy(int L, const ModelLevel& m, LevelPixels& c) {
     const Buffer& img = *image_.level(L);
     const Area& a = img.search;
     const int32_t hw = (m.mw - 1) / 2, hh = (m.mh - 1) / 2;
-    // Windows centred in the search area, plus what the kernels read past a run.
+    // Windows centred in the search area, plus what the kernels read past a run: up to the
+    // run rounded up to kPositionBlock, and the model's padding taps beyond its width (which
+    // only meet zero coefficients; with second-pixel sampling the kernels read column planes
+    // instead, and there are fewer taps than columns).
     c.x0 = int32_t(a.x) - hw;
     c.y0 = int32_t(a.y) - hh;
-    const int32_t x1 = int32_t(a.x + a.w) + (m.mw - 1 - hw) + m.taps + 2 * kTapBlock;
+    const int32_t x1 =
+        int32_t(a.x + a.w) + (m.mw - 1 - hw) + std::max(m.taps - m.mw, 0) + kPositionBlock;
     const int32_t y1 = int32_t(a.y + a.h) + (m.mh - 1 - hh);
     c.stride = roundUp(x1 - c.x0, kTapBlock);
     c.cols = int32_t(a.x + a.w) + (m.mw - 1 - hw) - c.x0;
