@@ -53,6 +53,25 @@ void runningSums(const int32_t* __restrict s1, const int32_t* __restrict s2, int
     }
 }
 
+// `mine` taken from the other share's `theirs` once that is built (`state` 2), else built by
+// `build`; the share that starts building first publishes what it built, the other builds
+// its own meanwhile. Without a shared level (`state` null) it is simply built.
+template <class T, class Build>
+void takeOrBuild(std::atomic<int>* state, T* theirs, T& mine, Build build) {
+    int seen = 0;
+    const bool publish =
+        state != nullptr && state->compare_exchange_strong(seen, 1, std::memory_order_acquire);
+    if (seen == 2) {
+        mine = *theirs;
+        return;
+    }
+    build();
+    if (publish) {
+        *theirs = mine;
+        state->store(2, std::memory_order_release);
+    }
+}
+
 inline int32_t roundUp(int32_t v, int32_t to) {
     return (v + to - 1) / to * to;
 }
@@ -280,18 +299,8 @@ const Matcher::LevelPixels& Matcher::levelCopy(int L, const ModelLevel& m) {
     LevelPixels& c = levels_[std::size_t(L)];
     if (c.ready) return c;
     SharedLevel* const shared = sharedLevel(L);
-    int state = 0;
-    const bool publish = shared != nullptr && shared->pixelsState.compare_exchange_strong(
-                                                  state, 1, std::memory_order_acquire);
-    if (state == 2) {
-        c = shared->pixels;
-        return c;
-    }
-    buildCopy(L, m, c);
-    if (publish) {
-        shared->pixels = c;
-        shared->pixelsState.store(2, std::memory_order_release);
-    }
+    takeOrBuild(shared != nullptr ? &shared->pixelsState : nullptr,
+                shared != nullptr ? &shared->pixels : nullptr, c, [&] { buildCopy(L, m, c); });
     return c;
 }
 
@@ -388,20 +397,13 @@ const Matcher::LevelColumns& Matcher::levelColumns(int L, const ModelLevel& m) {
     LevelColumns& t = columns_[std::size_t(L)];
     if (t.ready) return t;
     SharedLevel* const shared = sharedLevel(L);
-    int state = 0;
-    const bool publish = shared != nullptr && shared->columnsState.compare_exchange_strong(
-                                                  state, 1, std::memory_order_acquire);
-    if (state == 2) {
-        t = shared->columns;
-        return t;
-    }
-    t.stride = levelCopy(L, m).cols;
-    buildTables(L, m, t.stride, routines_.runningColumns, work_.down1, work_.down2, t.c1, t.c2);
-    t.ready = true;
-    if (publish) {
-        shared->columns = t;
-        shared->columnsState.store(2, std::memory_order_release);
-    }
+    takeOrBuild(shared != nullptr ? &shared->columnsState : nullptr,
+                shared != nullptr ? &shared->columns : nullptr, t, [&] {
+                    t.stride = levelCopy(L, m).cols;
+                    buildTables(L, m, t.stride, routines_.runningColumns, work_.down1, work_.down2,
+                                t.c1, t.c2);
+                    t.ready = true;
+                });
     return t;
 }
 
