@@ -472,8 +472,10 @@ int64_t Matcher::scoreRows(const ModelLevel& m, const Rows& r, Scratch& planes, 
     const int32_t tw = r.tw, nx = r.nx, stride = r.stride;
     s.s1.resize(std::size_t(tw));
     s.s2.resize(std::size_t(tw));
-    s.q1.assign(std::size_t(tw) + 2, 0);
-    s.q2.assign(std::size_t(tw) + 2, 0);
+    // q[0] and q[1] stay 0; every row's running sums fill the rest.
+    s.q1.resize(std::size_t(tw) + 2);
+    s.q2.resize(std::size_t(tw) + 2);
+    s.q1[0] = s.q1[1] = s.q2[0] = s.q2[1] = 0;
     s.cross.resize(std::size_t(nx));
     s.crossOdd.resize(std::size_t(nx));
     s.scores.resize(std::size_t(nx));
