@@ -12,9 +12,9 @@
 #include "platform/files/FileLock.h"
 #include "platform/files/TextFiles.h"
 
-#include "platform/video/Hash.h"
 #include "platform/video/DroppedFrames.h"
 #include "platform/video/GopCache.h"
+#include "platform/video/Hash.h"
 #include "platform/video/Remux.h"
 
 #include <ffms.h>
@@ -28,12 +28,13 @@ extern "C" {
 
 #include <algorithm>
 #include <atomic>
-#include <cstdarg>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -509,7 +510,9 @@ std::unique_ptr<FrameSource> FrameSource::open(const std::string& path, OpenStat
         return nullptr;
     }
     // A capture that dropped frames: every real picture is there, the rest are empty entries.
+    // A count past what a frame number can hold is a damaged header, not a capture.
     const bool droppedFrames = probe.declaredFrames > props->NumFrames &&
+                               probe.declaredFrames <= std::numeric_limits<int32_t>::max() &&
                                int64_t(probe.pictureFrames.size()) == props->NumFrames;
     if (probe.declaredFrames > 0 && props->NumFrames < probe.declaredFrames && !droppedFrames) {
         fail(status, message, OpenStatus::Unreadable,

@@ -75,6 +75,15 @@ TEST(RealWorldMovies, DroppedFramesShowThePictureBefore) {
     std::string why;
     EXPECT_FALSE(FrameSource::open(cut, status, &why));
     EXPECT_NE(why.find("truncated or damaged"), std::string::npos) << why;
+
+    // A stream header claiming more frames than a frame number holds: damaged, not a capture.
+    const std::size_t strh = bytes.find("strh");
+    ASSERT_NE(strh, std::string::npos);
+    bytes.replace(strh + 40, 4, "\xFF\xFF\xFF\xFF", 4); // the stream's length in frames
+    const std::string huge = tmp / "huge.avi";
+    std::ofstream(huge, std::ios::binary) << bytes;
+    EXPECT_FALSE(FrameSource::open(huge, status, &why));
+    EXPECT_NE(why.find("33 of 4294967295 frames"), std::string::npos) << why;
 }
 
 // Two program streams of different picture sizes joined into one file cannot be served frame
