@@ -17,16 +17,15 @@ MovieKind movieKind(const std::string& path) {
     return MovieKind::Other;
 }
 
-GrayReader::GrayReader(DibSource& source, int32_t width, int32_t height,
-                       const GrayWeights& weights)
+GrayReader::GrayReader(DibSource& source, int32_t width, int32_t height, const GrayWeights& weights)
     : source_(source), width_(width), height_(height), weights_(weights) {}
 
 GrayReader::~GrayReader() = default;
 
-void GrayReader::startReadAhead(int32_t first, int32_t last) {
+void GrayReader::startReadAhead(int32_t first, int32_t last, int32_t step) {
     ahead_.reset();
     try {
-        ahead_ = std::make_unique<ReadAhead>(source_, first, last);
+        ahead_ = std::make_unique<ReadAhead>(source_, first, last, step);
     } catch (const std::exception&) {
         ahead_.reset(); // no second thread: plain reading
     }

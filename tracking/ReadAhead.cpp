@@ -1,11 +1,13 @@
 #include "tracking/ReadAhead.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace qxm::track {
 
-ReadAhead::ReadAhead(DibSource& source, int32_t first, int32_t last)
-    : source_(source), first_(first), last_(last), thread_([this] { run(); }) {}
+ReadAhead::ReadAhead(DibSource& source, int32_t first, int32_t last, int32_t step)
+    : source_(source), first_(first), last_(last), wanted_(first <= last ? first : -1), step_(step),
+      thread_([this] { run(); }) {}
 
 ReadAhead::~ReadAhead() {
     {
@@ -34,17 +36,24 @@ bool ReadAhead::dib(int32_t n, std::vector<uint8_t>& out) {
 
     // The walk goes on with a step of the same length in the same direction; the thread may
     // already be on that frame.
-    step_ = previous_ >= 0 ? n - previous_ : 0;
+    if (previous_ >= 0) step_ = n - previous_;
     previous_ = n;
-    const int64_t next = int64_t(n) + step_;
-    if (step_ != 0 && next >= first_ && next <= last_)
-        wanted_ = int32_t(next);
+    const int32_t next = guessAfter(n);
+    if (next >= 0)
+        wanted_ = next;
     else if (wanted_ == n)
         wanted_ = -1;
     changed_.notify_all();
     lock.unlock();
     if (error) std::rethrow_exception(error);
     return ok;
+}
+
+int32_t ReadAhead::guessAfter(int32_t n) const {
+    if (step_ == 0 || n < first_ || n > last_) return -1;
+    // A walk whose step passes the end of its range still ends on it.
+    const int64_t next = std::clamp(int64_t(n) + step_, int64_t(first_), int64_t(last_));
+    return next == n ? -1 : int32_t(next);
 }
 
 void ReadAhead::run() {
@@ -72,8 +81,8 @@ void ReadAhead::run() {
         readyError_ = error;
         ready_ = n;
         // Go on with the frame after it at once, one more step of the walk.
-        const int64_t next = int64_t(n) + step_;
-        wanted_ = step_ != 0 && next >= first_ && next <= last_ ? int32_t(next) : n;
+        const int32_t next = guessAfter(n);
+        wanted_ = next >= 0 ? next : n;
         changed_.notify_all();
     }
 }

@@ -114,12 +114,12 @@ int32_t execSetAuto(int32_t s, int32_t e, const Rect& start, const Rect& end, in
     Track f{result.get(), 0, capacity};
     Track b{work.get(), 0, capacity};
     // Every frame the passes read lies between s and e; the next one is decoded while the
-    // current step is matched.
+    // current step is matched. The first pass starts on s and walks with the frame step.
     struct ReadAheadScope {
         GrayReader& reader;
         ~ReadAheadScope() { reader.stopReadAhead(); }
     } scope{*c.reader};
-    c.reader->startReadAhead(s, e);
+    c.reader->startReadAhead(s, e, c.params.frameStep);
     Tracker tracker(c.params, *c.frames, c.width, c.height);
     const int32_t rc = tracker.run(s, e, normalised(start), normalised(end), f, b);
     if (rc < 0) return rc;
