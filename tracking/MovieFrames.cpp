@@ -6,6 +6,8 @@
 
 #include <new>
 
+#include <sys/stat.h>
+
 namespace qxm::track {
 
 MovieKind movieKind(const std::string& path) {
@@ -24,8 +26,18 @@ GrayReader::~GrayReader() = default;
 
 void GrayReader::startReadAhead(int32_t first, int32_t last, int32_t step) {
     ahead_.reset();
+    if (!twinAsked_) {
+        twinAsked_ = true;
+        try {
+            twin_ = source_.twin();
+        } catch (const std::exception&) {
+            twin_.reset(); // one thread then
+        }
+    }
+    std::vector<DibSource*> sources{&source_};
+    if (twin_) sources.push_back(twin_.get());
     try {
-        ahead_ = std::make_unique<ReadAhead>(source_, first, last, step);
+        ahead_ = std::make_unique<ReadAhead>(sources, first, last, step);
     } catch (const std::exception&) {
         ahead_.reset(); // no second thread: plain reading
     }
@@ -48,6 +60,8 @@ int32_t Movie::open(const std::string& path, std::unique_ptr<Movie>& out) {
     video::OpenStatus status = video::OpenStatus::Unreadable;
     std::unique_ptr<Movie> m(new (std::nothrow) Movie);
     if (!m) return kOpenFailed;
+    m->path_ = path;
+    m->identity_ = identify(path);
     m->source_ = video::FrameSource::open(path, status);
     if (!m->source_) {
         switch (status) {
@@ -69,6 +83,25 @@ int32_t Movie::open(const std::string& path, std::unique_ptr<Movie>& out) {
     if (!m->dib(0, probe)) return kNoDecoder;
     out = std::move(m);
     return 0;
+}
+
+Movie::Identity Movie::identify(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size),
+            int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::unique_ptr<DibSource> Movie::twin() {
+    // Only the very file this movie was opened from, unchanged, gives the same frames.
+    std::unique_ptr<Movie> other;
+    if (identity_.size < 0 || identify(path_) != identity_ || open(path_, other) != 0 ||
+        other->identity_ != identity_ || identify(path_) != identity_)
+        return nullptr;
+    const std::size_t half = source_->cacheLimit() / 2;
+    source_->setCacheLimit(half);
+    other->source_->setCacheLimit(half);
+    return other;
 }
 
 bool Movie::dib(int32_t n, std::vector<uint8_t>& out) {

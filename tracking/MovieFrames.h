@@ -22,6 +22,9 @@ class DibSource {
 public:
     virtual ~DibSource() = default;
     virtual bool dib(int32_t n, std::vector<uint8_t>& out) = 0;
+    // Another source of the same frames, bit for bit, that another thread may read while this
+    // one is read; null when there is none.
+    virtual std::unique_ptr<DibSource> twin() { return nullptr; }
 };
 
 class ReadAhead;
@@ -34,7 +37,8 @@ public:
     // 0, -601, -602 or -603.
     int32_t read(int32_t n, uint8_t* gray);
     // From here until stopReadAhead, frames are decoded on a second thread, the next one of a
-    // walk within first..last while the caller works on the current one (see ReadAhead.h);
+    // walk within first..last while the caller works on the current one (see ReadAhead.h),
+    // by two threads when the source has a twin;
     // the walk is guessed to start on first with the given step. Results stay exactly those of
     // plain reading. Without a thread, reading stays plain.
     void startReadAhead(int32_t first, int32_t last, int32_t step = 0);
@@ -48,7 +52,9 @@ private:
     DibSource& source_;
     int32_t width_, height_;
     GrayWeights weights_;
-    std::vector<uint8_t> dib_; // reused between frames
+    std::vector<uint8_t> dib_;        // reused between frames
+    std::unique_ptr<DibSource> twin_; // asked for once, at the first reading ahead
+    bool twinAsked_ = false;
     std::unique_ptr<ReadAhead> ahead_;
 };
 
@@ -60,12 +66,24 @@ public:
     // frames cannot be decoded).
     static int32_t open(const std::string& path, std::unique_ptr<Movie>& out);
     bool dib(int32_t n, std::vector<uint8_t>& out) override;
+    // The movie opened once more; the two share the bound of the frames kept for stepping
+    // back, half each.
+    std::unique_ptr<DibSource> twin() override;
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
     int32_t frameCount() const { return frameCount_; }
 
 private:
     Movie() = default;
+    // The file opened: its path and what tells it from a file put in its place since.
+    std::string path_;
+    struct Identity {
+        uint64_t device = 0, inode = 0;
+        int64_t size = -1, modified = 0;
+        bool operator==(const Identity&) const = default;
+    };
+    static Identity identify(const std::string& path);
+    Identity identity_;
     std::unique_ptr<video::FrameSource> source_;
     video::Frame frame_; // reused between frames
     int32_t width_ = 0, height_ = 0, frameCount_ = 0;

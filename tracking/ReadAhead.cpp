@@ -5,48 +5,36 @@
 
 namespace qxm::track {
 
-ReadAhead::ReadAhead(DibSource& source, int32_t first, int32_t last, int32_t step)
-    : source_(source), first_(first), last_(last), wanted_(first <= last ? first : -1), step_(step),
-      thread_([this] { run(); }) {}
+ReadAhead::ReadAhead(const std::vector<DibSource*>& sources, int32_t first, int32_t last,
+                     int32_t step)
+    : first_(first), last_(last), step_(step) {
+    if (first <= last) {
+        jobs_.emplace_back(first);
+        const int32_t next = guessAfter(first);
+        if (next >= 0) jobs_.emplace_back(next);
+    }
+    try {
+        for (DibSource* source : sources)
+            threads_.emplace_back([this, source] { run(*source); });
+    } catch (...) {
+        stopThreads();
+        throw;
+    }
+}
 
 ReadAhead::~ReadAhead() {
+    stopThreads();
+}
+
+void ReadAhead::stopThreads() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
     changed_.notify_all();
-    thread_.join();
-}
-
-bool ReadAhead::dib(int32_t n, std::vector<uint8_t>& out) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (ready_ == n || wanted_ == n) ++hits_; // decoded or being decoded
-    if (ready_ != n) {
-        // A frame held is not the one asked for: it goes. A guess that missed: the thread
-        // finishes (and drops) it, then decodes n.
-        ready_ = -1;
-        wanted_ = n;
-        changed_.notify_all();
-    }
-    changed_.wait(lock, [&] { return ready_ == n; });
-    ready_ = -1;
-    const bool ok = readyOk_;
-    std::exception_ptr error = std::exchange(readyError_, nullptr);
-    out.swap(readyDib_);
-
-    // The walk goes on with a step of the same length in the same direction; the thread may
-    // already be on that frame.
-    if (previous_ >= 0) step_ = n - previous_;
-    previous_ = n;
-    const int32_t next = guessAfter(n);
-    if (next >= 0)
-        wanted_ = next;
-    else if (wanted_ == n)
-        wanted_ = -1;
-    changed_.notify_all();
-    lock.unlock();
-    if (error) std::rethrow_exception(error);
-    return ok;
+    for (std::thread& t : threads_)
+        t.join();
+    threads_.clear();
 }
 
 int32_t ReadAhead::guessAfter(int32_t n) const {
@@ -56,33 +44,92 @@ int32_t ReadAhead::guessAfter(int32_t n) const {
     return next == n ? -1 : int32_t(next);
 }
 
-void ReadAhead::run() {
+void ReadAhead::want(const int32_t* keep, int count) {
+    auto kept = [&](int32_t frame) { return std::find(keep, keep + count, frame) != keep + count; };
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+        it->wanted = kept(it->frame);
+        // A job being decoded stays until its thread is done with it.
+        if (!it->wanted && (!it->started || it->done))
+            it = jobs_.erase(it);
+        else
+            ++it;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (keep[i] < 0) continue;
+        const bool there = std::any_of(jobs_.begin(), jobs_.end(),
+                                       [&](const Job& j) { return j.frame == keep[i]; });
+        if (!there) jobs_.emplace_back(keep[i]);
+    }
+}
+
+bool ReadAhead::dib(int32_t n, std::vector<uint8_t>& out) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto find = [&] {
+        return std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) { return j.frame == n; });
+    };
+    auto job = find();
+    if (job != jobs_.end()) {
+        ++hits_; // guessed: decoded, being decoded or next
+        job->wanted = true;
+    } else {
+        // The guesses missed: they go (those being decoded are dropped when done).
+        want(&n, 1);
+        job = find();
+    }
+    if (!job->started) {
+        jobs_.splice(jobs_.begin(), jobs_, job); // the first a thread takes
+        changed_.notify_all();
+    }
+    changed_.wait(lock, [&] { return job->done; });
+    const bool ok = job->ok;
+    std::exception_ptr error = std::move(job->error);
+    out.swap(job->dib);
+    jobs_.erase(job);
+
+    // The walk goes on with steps of the same length in the same direction; threads may
+    // already be on those frames.
+    if (previous_ >= 0) step_ = n - previous_;
+    previous_ = n;
+    int32_t next[2] = {guessAfter(n), -1};
+    if (next[0] >= 0) next[1] = guessAfter(next[0]);
+    want(next, 2);
+    changed_.notify_all();
+    lock.unlock();
+    if (error) std::rethrow_exception(error);
+    return ok;
+}
+
+void ReadAhead::run(DibSource& source) {
     std::vector<uint8_t> work;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stop_ || (wanted_ >= 0 && ready_ != wanted_); });
+        std::list<Job>::iterator job;
+        changed_.wait(lock, [&] {
+            if (stop_) return true;
+            job = std::find_if(jobs_.begin(), jobs_.end(),
+                               [](const Job& j) { return j.wanted && !j.started; });
+            return job != jobs_.end();
+        });
         if (stop_) return;
-        const int32_t n = wanted_;
+        job->started = true;
+        const int32_t n = job->frame;
         lock.unlock();
         bool ok = false;
         std::exception_ptr error;
         try {
-            ok = source_.dib(n, work);
+            ok = source.dib(n, work);
         } catch (...) {
             error = std::current_exception();
         }
         lock.lock();
-        // The frame before may still wait to be taken.
-        changed_.wait(lock, [&] { return stop_ || wanted_ != n || ready_ < 0; });
-        if (stop_) return;
-        if (wanted_ != n) continue; // nobody wants it any more
-        work.swap(readyDib_);
-        readyOk_ = ok;
-        readyError_ = error;
-        ready_ = n;
-        // Go on with the frame after it at once, one more step of the walk.
-        const int32_t next = guessAfter(n);
-        wanted_ = next >= 0 ? next : n;
+        job->done = true;
+        if (!job->wanted) {
+            jobs_.erase(job); // nobody wants it any more
+            continue;
+        }
+        job->ok = ok;
+        job->error = error;
+        job->dib.swap(work);
         changed_.notify_all();
     }
 }

@@ -1,17 +1,18 @@
 #pragma once
-// Decoding beside tracking: while the caller matches one step of a walk, a second thread
-// decodes the frames the walk will most likely ask for next (steps of the same length in the
-// same direction, up to two ahead: the one handed over next and the one after it). A walk is
-// guessed to start at its first frame with the step it is given, and to end on the last frame
-// of its range even when the step would pass it. Asked for the frame guessed, it hands it over;
-// asked for another, it decodes that one instead. Every frame comes from the same supplier with
-// the same call, so what the caller gets is exactly what it would have got without the second
-// thread; only the order in which the supplier sees the calls changes.
+// Decoding beside tracking: while the caller matches one step of a walk, other threads decode
+// the frames the walk will most likely ask for next (steps of the same length in the same
+// direction, two ahead: the one handed over next and the one after it). A walk is guessed to
+// start at its first frame with the step it is given, and to end on the last frame of its range
+// even when the step would pass it. Asked for a frame guessed, it hands it over; asked for
+// another, it decodes that one first. Each thread has a source of its own, all giving the same
+// frames bit for bit, so what the caller gets is exactly what it would have got without the
+// threads; only which source is asked for a frame, and when, changes.
 #include "tracking/MovieFrames.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <list>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,40 +21,53 @@ namespace qxm::track {
 
 class ReadAhead final : public DibSource {
 public:
-    // Frames first..last are the only ones guessed at; the thread starts on first at once, and
-    // step is the walk's step until two frames asked for tell it (0: no guess until then).
-    // While the object lives, only its thread calls source. Throws std::system_error when the
-    // thread cannot be started.
-    ReadAhead(DibSource& source, int32_t first, int32_t last, int32_t step = 0);
+    // One thread for each source (at least one). Frames first..last are the only ones guessed
+    // at; the threads start on first at once, and step is the walk's step until two frames
+    // asked for tell it (0: no guess until then). While the object lives, only its threads
+    // call the sources. Throws std::system_error when a thread cannot be started.
+    ReadAhead(const std::vector<DibSource*>& sources, int32_t first, int32_t last,
+              int32_t step = 0);
     ~ReadAhead() override;
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The frame as source.dib gives it (an exception it threw is thrown here).
+    // The frame as the sources give it (an exception one threw is thrown here).
     bool dib(int32_t n, std::vector<uint8_t>& out) override;
 
-    // Frames handed over that had been decoded ahead (for tests and benchmarks).
+    // Frames handed over that had been decoded, or were being decoded, when asked for (for
+    // tests and benchmarks).
     int64_t hits() const { return hits_; }
 
 private:
-    void run();
+    // A frame asked for or guessed, waiting for a thread, being decoded or decoded.
+    struct Job {
+        explicit Job(int32_t n) : frame(n) {}
+        int32_t frame;
+        bool wanted = true; // asked for or still guessed; else dropped once decoded
+        bool started = false;
+        bool done = false;
+        bool ok = false; // what the source returned
+        std::exception_ptr error;
+        std::vector<uint8_t> dib;
+    };
+
+    void run(DibSource& source);
+    void stopThreads();
     // The frame the walk is guessed to ask for after n, or -1.
     int32_t guessAfter(int32_t n) const;
+    // Keeps the jobs of the frames asked for or guessed (keep, up to two; -1: none), drops the
+    // rest (those being decoded once they are done) and adds the frames not yet there.
+    void want(const int32_t* keep, int count);
 
-    DibSource& source_;
     const int32_t first_, last_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    int32_t wanted_;       // the frame the thread is to decode next (-1: none)
-    int32_t ready_ = -1;   // the frame whose result is in readyDib_ (-1: none)
-    bool readyOk_ = false; // what source.dib returned for it
-    std::exception_ptr readyError_;
-    std::vector<uint8_t> readyDib_;
+    std::list<Job> jobs_; // in the order they are wanted; threads take the first not started
     bool stop_ = false;
     int32_t previous_ = -1; // the frame asked for before
     int32_t step_;          // from the frame asked for before to the last one
     int64_t hits_ = 0;
-    std::thread thread_; // last: started once everything above is set up
+    std::vector<std::thread> threads_; // last: started once everything above is set up
 };
 
 } // namespace qxm::track

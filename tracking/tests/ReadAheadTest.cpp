@@ -12,6 +12,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <sstream>
 
@@ -62,10 +65,35 @@ void expectSame(const Outcome& plain, const Outcome& ahead, const std::string& w
     EXPECT_GT(ahead.aheadHits, 0) << what << ": nothing was decoded ahead";
 }
 
+// A scene read by two threads: its twin is a copy of its own, and both count their decodes in
+// one tally.
+struct Tally {
+    std::mutex m;
+    std::map<int, int> decodesOf;
+};
+class Twinned : public DibSource {
+public:
+    Twinned(const Scene& scene, std::shared_ptr<Tally> tally)
+        : scene_(scene), tally_(std::move(tally)) {}
+    bool dib(int32_t n, std::vector<uint8_t>& out) override {
+        {
+            const std::lock_guard<std::mutex> lock(tally_->m);
+            ++tally_->decodesOf[n];
+        }
+        return scene_.dib(n, out);
+    }
+    std::unique_ptr<DibSource> twin() override { return std::make_unique<Twinned>(scene_, tally_); }
+
+private:
+    Scene scene_;
+    std::shared_ptr<Tally> tally_;
+};
+
 } // namespace
 
 // Scenes whose object moves steadily (forward pass only), jumps away (failing steps split
-// down to single frames, backward pass and splice), or stands still, under several steps.
+// down to single frames, backward pass and splice), or stands still, under several steps;
+// read ahead by one thread and by two.
 TEST(ReadAhead, TracksAreThoseOfPlainReading) {
     struct Case {
         const char* name;
@@ -95,27 +123,33 @@ TEST(ReadAhead, TracksAreThoseOfPlainReading) {
          },
          7, true},
     };
-    for (const Case& c : cases) {
-        Params p;
-        p.frameStep = c.frameStep;
-        p.delMidle = c.delMidle;
-        Scene plainScene(240, 180, 60, c.object), aheadScene(240, 180, 60, c.object);
-        const Rect S = c.object(2), E = c.object(57);
-        const Outcome plain = trackOn(plainScene, 240, 180, p, 2, 57, S, E, false);
-        const Outcome ahead = trackOn(aheadScene, 240, 180, p, 2, 57, S, E, true);
-        expectSame(plain, ahead, c.name);
-        // Guesses may cost extra decodes, but every frame tracking needs is among them.
-        int64_t reads = 0;
-        for (const auto& [n, count] : plainScene.decodesOf) {
-            EXPECT_GE(aheadScene.decodesOf[n], count) << c.name << ": frame " << n;
-            reads += count;
+    for (const Case& c : cases)
+        for (const bool twins : {false, true}) {
+            const std::string what = std::string(c.name) + (twins ? ", two threads" : "");
+            Params p;
+            p.frameStep = c.frameStep;
+            p.delMidle = c.delMidle;
+            Scene plainScene(240, 180, 60, c.object), aheadScene(240, 180, 60, c.object);
+            auto tally = std::make_shared<Tally>();
+            Twinned twinned(aheadScene, tally);
+            DibSource& aheadSource = twins ? static_cast<DibSource&>(twinned) : aheadScene;
+            const Rect S = c.object(2), E = c.object(57);
+            const Outcome plain = trackOn(plainScene, 240, 180, p, 2, 57, S, E, false);
+            const Outcome ahead = trackOn(aheadSource, 240, 180, p, 2, 57, S, E, true);
+            expectSame(plain, ahead, what);
+            // Guesses may cost extra decodes, but every frame tracking needs is among them.
+            std::map<int, int>& aheadDecodes = twins ? tally->decodesOf : aheadScene.decodesOf;
+            int64_t reads = 0;
+            for (const auto& [n, count] : plainScene.decodesOf) {
+                EXPECT_GE(aheadDecodes[n], count) << what << ": frame " << n;
+                reads += count;
+            }
+            // A steady walk is guessed whole: its first frame, every step and a last step
+            // that is shorter (57 after 56 with step 3).
+            if (c.name[0] == 's') {
+                EXPECT_EQ(ahead.aheadHits, reads) << what;
+            }
         }
-        // A steady walk is guessed whole: its first frame, every step and a last step that
-        // is shorter (57 after 56 with step 3).
-        if (c.name[0] == 's') {
-            EXPECT_EQ(ahead.aheadHits, reads) << c.name;
-        }
-    }
 }
 
 namespace {
@@ -196,5 +230,21 @@ TEST(ReadAhead, TracksOnMoviesAreThoseOfPlainReading) {
             expectSame(plain, ahead, what);
         }
     }
+
+    // The second thread's reader is the file opened, never one put in its place since.
+    const fs::path movie = dir / "replaced.avi";
+    moviegen::MovieRecipe recipe;
+    recipe.kind = "avi-mpeg4";
+    recipe.frames = 12;
+    std::vector<Rect> truth;
+    std::string why;
+    ASSERT_TRUE(writeTestMovie(movie.string(), recipe, truth, why)) << why;
+    std::unique_ptr<Movie> opened;
+    ASSERT_EQ(Movie::open(movie.string(), opened), 0);
+    EXPECT_NE(opened->twin(), nullptr);
+    recipe.seed = 2;
+    ASSERT_TRUE(writeTestMovie((dir / "other.avi").string(), recipe, truth, why)) << why;
+    fs::rename(dir / "other.avi", movie);
+    EXPECT_EQ(opened->twin(), nullptr);
     fs::remove_all(dir);
 }
