@@ -229,13 +229,17 @@ public:
         if (n < 0 || n >= info_.frameCount) return false;
         const int32_t previous = asked_;
         asked_ = n;
+        const bool stepBack = previous > n && previous - n <= kStepBack;
+        const bool walkingBack = stepBack && steppedBack_;
+        steppedBack_ = stepBack;
         if (const Frame* held = cache_.find(n)) {
             copyFrame(*held, out);
             return true;
         }
-        // A short step back decodes the group up to n once and keeps it, so that the steps
-        // that follow find their frames held.
-        if (previous > n && previous - n <= kStepBack && fillUpTo(n)) {
+        // A short step back after another one (a walk backward, not a random read landing
+        // just behind the last) decodes the group up to n once and keeps it, so that the steps
+        // that follow find their frames held. Keeping costs a conversion of every frame.
+        if (walkingBack && fillUpTo(n)) {
             copyFrame(*cache_.find(n), out);
             return true;
         }
@@ -351,9 +355,10 @@ private:
     SourcePtr source_;
     MovieInfo info_;
     Frame scratch_;
-    Frame fill_;         // reused while filling the cache
-    GopCache cache_;     // the frames of the group last decoded
-    int32_t asked_ = -1; // the frame asked for last
+    Frame fill_;               // reused while filling the cache
+    GopCache cache_;           // the frames of the group last decoded
+    int32_t asked_ = -1;       // the frame asked for last
+    bool steppedBack_ = false; // that frame was a short step back from the one before
     bool keysKnown_ = false;
     std::vector<int32_t> keys_;
 };

@@ -171,13 +171,14 @@ private:
 } // namespace
 
 TEST(ReadAhead, FailuresReachTheCallerOnlyWithTheFrameAskedFor) {
-    Scene scene(64, 48, 100, [](int) { return Rect{10, 10, 40, 40}; });
+    const auto object = [](int) { return Rect{10, 10, 40, 40}; };
+    Scene scene(64, 48, 100, object), plainScene(64, 48, 100, object);
     scene.failAt[20] = true;
     Troubled source(scene);
     source.throwAt = 30;
     GrayReader reader(source, 64, 48, GrayWeights(0.299, 0.587, 0.114));
     std::vector<uint8_t> gray(64 * 48), plain(64 * 48);
-    GrayReader plainReader(scene, 64, 48, GrayWeights(0.299, 0.587, 0.114));
+    GrayReader plainReader(plainScene, 64, 48, GrayWeights(0.299, 0.587, 0.114));
     reader.startReadAhead(0, 99);
     // 10 then 15 guesses 20, which fails only when asked for.
     EXPECT_EQ(reader.read(10, gray.data()), 0);
