@@ -36,11 +36,10 @@ public:
     ~GrayReader();
     // 0, -601, -602 or -603.
     int32_t read(int32_t n, uint8_t* gray);
-    // From here until stopReadAhead, frames are decoded on a second thread, the next one of a
-    // walk within first..last while the caller works on the current one (see ReadAhead.h),
-    // by two threads when the source has a twin;
-    // the walk is guessed to start on first with the given step. Results stay exactly those of
-    // plain reading. Without a thread, reading stays plain.
+    // From here until stopReadAhead, the next frames of a walk within first..last are decoded
+    // while the caller works on the current one (see ReadAhead.h): by two threads when the
+    // source has a twin, else by one. The walk is guessed to start on first with the given
+    // step. Results stay exactly those of plain reading. Without a thread, reading stays plain.
     void startReadAhead(int32_t first, int32_t last, int32_t step = 0);
     void stopReadAhead();
     const ReadAhead* readAhead() const { return ahead_.get(); }

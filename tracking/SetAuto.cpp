@@ -113,7 +113,7 @@ int32_t execSetAuto(int32_t s, int32_t e, const Rect& start, const Rect& end, in
 
     Track f{result.get(), 0, capacity};
     Track b{work.get(), 0, capacity};
-    // Every frame the passes read lies between s and e; the next one is decoded while the
+    // Every frame the passes read lies between s and e; the next ones are decoded while the
     // current step is matched. The first pass starts on s and walks with the frame step.
     struct ReadAheadScope {
         GrayReader& reader;
