@@ -54,37 +54,34 @@ void ReadAhead::want(const int32_t* keep, int count) {
         else
             ++it;
     }
-    for (int i = 0; i < count; ++i) {
-        if (keep[i] < 0) continue;
-        const bool there = std::any_of(jobs_.begin(), jobs_.end(),
-                                       [&](const Job& j) { return j.frame == keep[i]; });
-        if (!there) jobs_.emplace_back(keep[i]);
-    }
+    for (int i = 0; i < count; ++i)
+        if (keep[i] >= 0 && job(keep[i]) == jobs_.end()) jobs_.emplace_back(keep[i]);
+}
+
+std::list<ReadAhead::Job>::iterator ReadAhead::job(int32_t n) {
+    return std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) { return j.frame == n; });
 }
 
 bool ReadAhead::dib(int32_t n, std::vector<uint8_t>& out) {
     std::unique_lock<std::mutex> lock(mutex_);
-    auto find = [&] {
-        return std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) { return j.frame == n; });
-    };
-    auto job = find();
-    if (job != jobs_.end()) {
+    auto asked = job(n);
+    if (asked != jobs_.end()) {
         ++hits_; // guessed: decoded, being decoded or next
-        job->wanted = true;
+        asked->wanted = true;
     } else {
         // The guesses missed: they go (those being decoded are dropped when done).
         want(&n, 1);
-        job = find();
+        asked = job(n);
     }
-    if (!job->started) {
-        jobs_.splice(jobs_.begin(), jobs_, job); // the first a thread takes
+    if (!asked->started) {
+        jobs_.splice(jobs_.begin(), jobs_, asked); // the first a thread takes
         changed_.notify_all();
     }
-    changed_.wait(lock, [&] { return job->done; });
-    const bool ok = job->ok;
-    std::exception_ptr error = std::move(job->error);
-    out.swap(job->dib);
-    jobs_.erase(job);
+    changed_.wait(lock, [&] { return asked->done; });
+    const bool ok = asked->ok;
+    std::exception_ptr error = std::move(asked->error);
+    out.swap(asked->dib);
+    jobs_.erase(asked);
 
     // The walk goes on with steps of the same length in the same direction; threads may
     // already be on those frames.

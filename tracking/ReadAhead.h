@@ -58,6 +58,8 @@ private:
     // Keeps the jobs of the frames asked for or guessed (keep, up to two; -1: none), drops the
     // rest (those being decoded once they are done) and adds the frames not yet there.
     void want(const int32_t* keep, int count);
+    // The job of frame n, or jobs_.end().
+    std::list<Job>::iterator job(int32_t n);
 
     const int32_t first_, last_;
     std::mutex mutex_;
